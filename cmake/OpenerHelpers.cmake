@@ -1,0 +1,48 @@
+# Warnings are errors in our own code.
+function(opener_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion -Werror)
+endfunction()
+
+# Turns TEXT into the body of a C string literal.
+function(opener_c_literal out text)
+  string(REPLACE "\\" "\\\\" text "${text}")
+  string(REPLACE "\"" "\\\"" text "${text}")
+  string(REPLACE "\n" "\\n" text "${text}")
+  string(REPLACE "\r" "\\r" text "${text}")
+  set(${out} "\"${text}\"" PARENT_SCOPE)
+endfunction()
+
+# Static runtimes, stripped: the .exe needs no DLL but KERNEL32.dll and msvcrt.dll.
+function(opener_windows_exe target)
+  target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -s)
+endfunction()
+
+# Embeds the UTF-8 manifest and a version resource.
+function(opener_add_resources target description)
+  set(OPENER_DESCRIPTION "${description}")
+  set(OPENER_FILENAME "${target}.exe")
+  set(OPENER_INTERNAL "${target}")
+  set(OPENER_VERSION_COMMAS "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},0")
+  set(OPENER_VERSION_QUAD "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
+  set(manifest "${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest")
+  configure_file("${opener_SOURCE_DIR}/launcher/opener.manifest" "${manifest}" @ONLY)
+  set(OPENER_MANIFEST "${manifest}")
+  configure_file("${opener_SOURCE_DIR}/launcher/resources.rc.in" "${CMAKE_CURRENT_BINARY_DIR}/${target}.rc" @ONLY)
+  target_sources(${target} PRIVATE "${CMAKE_CURRENT_BINARY_DIR}/${target}.rc")
+endfunction()
+
+# opener_add_launcher(NAME TEMPLATE text): a launcher whose block holds TEXT.
+function(opener_add_launcher name)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "TEMPLATE" "")
+  string(LENGTH "${arg_TEMPLATE}" length)
+  if(length GREATER 243)
+    message(FATAL_ERROR "opener: the template for ${name} is ${length} bytes long; the stored block holds at most 243:\n  ${arg_TEMPLATE}")
+  endif()
+  opener_c_literal(OPENER_TEMPLATE_LITERAL "${arg_TEMPLATE}")
+  configure_file("${opener_SOURCE_DIR}/launcher/stored_template.cpp.in" "${CMAKE_CURRENT_BINARY_DIR}/${name}_template.cpp" @ONLY)
+  add_executable(${name} WIN32 "${opener_SOURCE_DIR}/launcher/main.cpp" "${CMAKE_CURRENT_BINARY_DIR}/${name}_template.cpp")
+  target_link_libraries(${name} PRIVATE opener_core)
+  opener_warnings(${name})
+  opener_windows_exe(${name})
+  opener_add_resources(${name} "Starts the stored command with the given file name")
+endfunction()

@@ -1,0 +1,33 @@
+// The stored command template: the one layout of the 256-byte block inside opener.exe,
+// shared by the launcher, the template tool, the tests and the fuzzers.
+//
+//   offset   size        content
+//   0        12          the marker "__FILENAME__"
+//   12       1           NUL, ending the marker
+//   13       up to 243   the command template, NUL-terminated unless it fills the block
+//   ...      the rest    zero bytes
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+inline constexpr std::size_t kTemplateBlockSize = 256;
+inline constexpr std::string_view kTemplateMarker = "__FILENAME__";
+inline constexpr std::size_t kTemplateOffset = kTemplateMarker.size() + 1;           // 13
+inline constexpr std::size_t kMaxTemplateSize = kTemplateBlockSize - kTemplateOffset;  // 243
+inline constexpr std::string_view kPlaceholder = "%s";
+
+struct TemplateBlock {
+  char bytes[kTemplateBlockSize];
+};
+static_assert(sizeof(TemplateBlock) == kTemplateBlockSize);
+
+// The template as the launcher reads it: from just after the block's first NUL byte to
+// the next NUL or the block's last byte; empty when the block holds no NUL before its
+// last byte.
+std::string_view StoredTemplate(const TemplateBlock& block);
+
+// Appends the stored template to `command`, with the whole `tail` in place of each "%s".
+// Only the template is scanned for placeholders; the tail goes in unchanged.
+void ExpandTemplate(const TemplateBlock& block, std::string_view tail, std::string& command);

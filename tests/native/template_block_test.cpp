@@ -1,0 +1,110 @@
+#include "template_block.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+// A block as stored: the marker, its NUL, then the template, zero-filled.
+TemplateBlock BlockWith(std::string_view text) {
+  TemplateBlock block{};
+  std::memcpy(block.bytes, kTemplateMarker.data(), kTemplateMarker.size());
+  std::memcpy(block.bytes + kTemplateOffset, text.data(), text.size());
+  return block;
+}
+
+std::string Expand(const TemplateBlock& block, std::string_view tail) {
+  std::string command;
+  ExpandTemplate(block, tail, command);
+  return command;
+}
+
+constexpr std::string_view kAsStored = R"(D:\Program Files\ZEPHANTA\Ovrix.exe "%s")";
+
+struct ExpandCase {
+  const char* name;
+  std::string_view text;
+  std::string_view tail;
+  std::string_view command;
+};
+
+// Names the row in test listings, in place of its raw bytes.
+void PrintTo(const ExpandCase& row, std::ostream* out) { *out << row.name; }
+
+class ExpandTable : public testing::TestWithParam<ExpandCase> {};
+
+TEST_P(ExpandTable, Command) {
+  EXPECT_EQ(Expand(BlockWith(GetParam().text), GetParam().tail), GetParam().command);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ExpandTable,
+    testing::Values(
+        ExpandCase{"AsStored", kAsStored, R"(C:\notes\plan.txt)",
+                   R"(D:\Program Files\ZEPHANTA\Ovrix.exe "C:\notes\plan.txt")"},
+        ExpandCase{"TailBringsQuotes", kAsStored, R"("C:\My Notes\a.txt")",
+                   R"(D:\Program Files\ZEPHANTA\Ovrix.exe ""C:\My Notes\a.txt"")"},
+        ExpandCase{"EmptyTail", kAsStored, "", R"(D:\Program Files\ZEPHANTA\Ovrix.exe "")"},
+        ExpandCase{"TwoPlaceholders", "compare %s %s", "a.txt", "compare a.txt a.txt"},
+        ExpandCase{"NoPlaceholder", "viewer", "a.txt", "viewer"},
+        ExpandCase{"DoublePercent", "run 100%%s", "x", "run 100%x"},
+        ExpandCase{"UpperCaseS", "run %S", "x", "run %S"},
+        ExpandCase{"EmptyTemplate", "", "x", ""},
+        ExpandCase{"TailHoldsPlaceholder", "ed %s", "a%sb", "ed a%sb"},
+        ExpandCase{"PlaceholderAtStart", "%s.bak", "a", "a.bak"},
+        ExpandCase{"LonePercentAtEnd", "run 5%", "x", "run 5%"},
+        ExpandCase{"Utf8Tail", "ed \"%s\"", "C:\\\xe6\x97\xa5.txt", "ed \"C:\\\xe6\x97\xa5.txt\""}),
+    [](const testing::TestParamInfo<ExpandCase>& row) { return std::string(row.param.name); });
+
+TEST(Expand, AppendsToTheCommand) {
+  std::string command = "kept ";
+  ExpandTemplate(BlockWith("ed %s"), "a", command);
+  EXPECT_EQ(command, "kept ed a");
+}
+
+TEST(Block, FullTemplateWithoutNulIsUsedWhole) {
+  std::string text(kMaxTemplateSize, 'x');
+  text[0] = '%';
+  text[1] = 's';
+  TemplateBlock block = BlockWith(text);
+  EXPECT_EQ(StoredTemplate(block).size(), kMaxTemplateSize);
+  EXPECT_EQ(Expand(block, "T"), "T" + std::string(kMaxTemplateSize - 2, 'x'));
+}
+
+TEST(Block, PercentInLastByteIsCopied) {
+  std::string text(kMaxTemplateSize - 1, 'y');
+  text += '%';
+  EXPECT_EQ(Expand(BlockWith(text), "T"), text);
+}
+
+TEST(Block, NoNulAtAllGivesEmptyTemplate) {
+  TemplateBlock block;
+  std::memset(block.bytes, 's', sizeof block.bytes);
+  block.bytes[0] = '%';
+  EXPECT_EQ(StoredTemplate(block), "");
+  EXPECT_EQ(Expand(block, "T"), "");
+}
+
+TEST(Block, FirstNulInLastByteGivesEmptyTemplate) {
+  TemplateBlock block;
+  std::memset(block.bytes, '%', sizeof block.bytes);
+  block.bytes[kTemplateBlockSize - 1] = '\0';
+  EXPECT_EQ(Expand(block, "T"), "");
+}
+
+TEST(Block, TemplateStartsAfterTheFirstNul) {
+  // Without the marker in place, the template still starts after the first NUL.
+  TemplateBlock block{};
+  std::memcpy(block.bytes, "ab\0ed %s", 8);
+  EXPECT_EQ(Expand(block, "T"), "ed T");
+}
+
+TEST(Block, TemplateEndsAtItsNul) {
+  TemplateBlock block = BlockWith("ed %s");
+  std::memcpy(block.bytes + kTemplateOffset + 6, "junk %s", 7);  // after the template's NUL
+  EXPECT_EQ(Expand(block, "T"), "ed T");
+}
+
+}  // namespace
