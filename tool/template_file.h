@@ -1,0 +1,29 @@
+// The template block inside a built opener.exe, handled on the file's bytes: found,
+// read and rewritten by the block's one layout (launcher/template_block.h).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Finds the block: the file must be a PE executable holding the marker exactly once,
+// followed by a NUL, with the whole block inside one of its sections. Returns what is
+// wrong, or "" with the block's file offset in `offset`.
+std::string LocateTemplateBlock(std::string_view file, std::size_t& offset);
+
+// The template as the launcher reads it, from the block at `offset`.
+std::string ReadStoredTemplate(std::string_view file, std::size_t offset);
+
+// What makes `text` unusable as a template (too long, a NUL inside), or "".
+std::string CheckTemplateText(std::string_view text);
+
+// What may go wrong with a usable template once the launcher starts it.
+std::vector<std::string> TemplateWarnings(std::string_view text);
+
+// Writes `text` into the block, zero-fills the rest and recomputes a non-zero PE
+// checksum; nothing else changes. A signed file is refused unless `removeSignature`,
+// which zeroes the security directory entry and cuts the certificate table from the end.
+// Returns what is wrong (and leaves `file` as it was), or "", adding notes to `warnings`.
+std::string RewriteTemplate(std::string& file, std::string_view text, bool removeSignature,
+                            std::vector<std::string>& warnings);
