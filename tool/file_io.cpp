@@ -59,12 +59,17 @@ std::string RenameError() { return SystemError(); }
 
 }  // namespace
 
+void UseBinaryStdio() {
+#ifdef _WIN32
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
+}
+
 std::string ReadWholeFile(const std::string& path, std::string& bytes) {
   std::FILE* in = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
   if (!in) return "cannot read: " + SystemError();
-#ifdef _WIN32
-  if (in == stdin) _setmode(_fileno(stdin), _O_BINARY);
-#endif
   bytes.clear();
   char buffer[65536];
   for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) bytes.append(buffer, n);
@@ -73,7 +78,7 @@ std::string ReadWholeFile(const std::string& path, std::string& bytes) {
   return failed ? "cannot read: " + SystemError() : "";
 }
 
-std::string ReplaceFile(const std::string& path, const std::string& bytes, const std::string& modeFrom) {
+std::string ReplaceWholeFile(const std::string& path, const std::string& bytes, const std::string& modeFrom) {
   std::string temp;
   int fd = -1;
   for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {

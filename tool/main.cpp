@@ -114,7 +114,7 @@ int Set(const Options& options) {
   if (std::string error = RewriteTemplate(file, text, options.force, notes); !error.empty())
     return Refuse(path, error);
   const std::string& target = options.output ? options.outPath : path;
-  if (std::string error = ReplaceFile(target, file, path); !error.empty()) return Refuse(target, error);
+  if (std::string error = ReplaceWholeFile(target, file, path); !error.empty()) return Refuse(target, error);
   for (const std::string& note : notes) std::fprintf(stderr, "opener-template: %s: warning: %s\n", target.c_str(), note.c_str());
   return 0;
 }
@@ -122,6 +122,7 @@ int Set(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  UseBinaryStdio();
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   if (args.empty()) return Usage("no command given");
   if (args[0] == "--help" || args[0] == "-h" || args[0] == "/?") {

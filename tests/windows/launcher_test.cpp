@@ -1,6 +1,7 @@
 // opener.exe as a real process: started with exact raw command lines through
 // CreateProcessW, starting the tests' recorder through WinExec.
 #include <windows.h>
+#include <imagehlp.h>
 
 #include <gtest/gtest.h>
 
@@ -183,6 +184,30 @@ TEST_F(Launcher, ReadsItsBlockAtRunTime) {
 
   EXPECT_EQ(Start(copy, L"\"" + copy + L"\" a.txt"), 0u);
   EXPECT_EQ(Records(), std::vector<std::string>{"5\trecorder.exe [a.txt]"});
+}
+
+TEST_F(Launcher, TemplateToolPointsACopyAtAnotherProgram) {
+  std::wstring copy = TestDir() + L"opener-retargeted.exe";
+  std::wstring tool = TestDir() + L"..\\..\\tool\\opener-template.exe";
+  std::wstring commandLine = L"opener-template set \"" + kRecording + L"\" \"recorder.exe <%s>\" --output \"" + copy + L"\"";
+  DeleteFileW(copy.c_str());
+  ASSERT_EQ(Start(tool, commandLine), 0u);
+
+  EXPECT_EQ(Start(copy, L"\"" + copy + L"\" C:\\notes\\plan.txt"), 0u);
+  EXPECT_EQ(Records(), std::vector<std::string>{"5\trecorder.exe <C:\\notes\\plan.txt>"});
+
+  // The rewritten file's checksum is the one Windows computes for it.
+  DWORD stored = 0, computed = 0;
+  HANDLE file = CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+  void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+  ASSERT_NE(CheckSumMappedFile(view, GetFileSize(file, nullptr), &stored, &computed), nullptr);
+  EXPECT_NE(stored, 0u);
+  EXPECT_EQ(stored, computed);
+  UnmapViewOfFile(view);
+  CloseHandle(mapping);
+  CloseHandle(file);
 }
 
 }  // namespace

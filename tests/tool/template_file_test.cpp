@@ -1,0 +1,159 @@
+#include "template_file.h"
+
+#include <gtest/gtest.h>
+
+#include "pe_builder.h"
+
+namespace {
+
+constexpr std::size_t kChecksumOffset = 0x58 + 64;
+
+// Every byte but the template block and the CheckSum field.
+std::string Outside(std::string file) {
+  file.replace(kBuiltBlockOffset, kTemplateBlockSize, kTemplateBlockSize, '.');
+  file.replace(kChecksumOffset, 4, 4, '.');
+  return file;
+}
+
+class RoundTrip : public testing::TestWithParam<std::string> {};
+
+TEST_P(RoundTrip, SetThenShowGivesTheTemplateBack) {
+  for (bool pe32Plus : {false, true}) {
+    PeShape shape;
+    shape.pe32Plus = pe32Plus;
+    shape.overlay = "appended data";
+    const std::string original = BuildPe(shape);
+    std::string file = original;
+    std::vector<std::string> warnings;
+    ASSERT_EQ(RewriteTemplate(file, GetParam(), false, warnings), "");
+    std::size_t offset = 0;
+    ASSERT_EQ(LocateTemplateBlock(file, offset), "");
+    EXPECT_EQ(offset, kBuiltBlockOffset);
+    EXPECT_EQ(ReadStoredTemplate(file, offset), GetParam());
+    EXPECT_EQ(Outside(file), Outside(original));
+    std::string rest = file.substr(offset + kTemplateOffset + GetParam().size(), kMaxTemplateSize - GetParam().size());
+    EXPECT_EQ(rest, std::string(rest.size(), '\0'));
+    EXPECT_EQ(ReadLe32(file, kChecksumOffset), ComputePeChecksum(file, kChecksumOffset));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Templates, RoundTrip,
+                         testing::Values(R"("D:\Program Files\ZEPHANTA\Ovrix.exe" "%s")", "", std::string(243, 'x'),
+                                         R"("C:\Ed\ed.exe" -n "%s" "%s")", R"(C:\a\\b\ %)", "run 100%%s %S",
+                                         "\"C:\\\xe7\xb7\xa8\xe9\x9b\x86\\ed.exe\" \"%s\""));
+
+TEST(Rewrite, ZeroChecksumStaysZero) {
+  PeShape shape;
+  shape.checksum = false;
+  std::string file = BuildPe(shape);
+  std::vector<std::string> warnings;
+  ASSERT_EQ(RewriteTemplate(file, "ed %s", false, warnings), "");
+  EXPECT_EQ(ReadLe32(file, kChecksumOffset), 0u);
+}
+
+TEST(Rewrite, ShortTemplateClearsTheOldOne) {
+  std::string file = BuildPe();
+  std::vector<std::string> warnings;
+  ASSERT_EQ(RewriteTemplate(file, "ed %s", false, warnings), "");
+  EXPECT_EQ(file.substr(kBuiltBlockOffset, kTemplateBlockSize),
+            std::string("__FILENAME__\0ed %s", 18) + std::string(kTemplateBlockSize - 18, '\0'));
+}
+
+struct Refusal {
+  const char* name;
+  std::string file;
+  std::string text;
+  std::string message;
+};
+
+void PrintTo(const Refusal& row, std::ostream* out) { *out << row.name; }
+
+std::string WithBytes(std::string file, std::size_t at, std::string_view bytes) {
+  return file.replace(at, bytes.size(), bytes);
+}
+
+class Refusals : public testing::TestWithParam<Refusal> {};
+
+TEST_P(Refusals, LeaveTheFileAsItWas) {
+  std::string file = GetParam().file;
+  std::vector<std::string> warnings;
+  EXPECT_EQ(RewriteTemplate(file, GetParam().text, false, warnings), GetParam().message);
+  EXPECT_EQ(file, GetParam().file);
+}
+
+const std::string kPe = BuildPe();
+PeShape SignedShape() {
+  PeShape shape;
+  shape.certificate = std::string(24, 'C');
+  return shape;
+}
+const std::string kSigned = BuildPe(SignedShape());
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Refusals,
+    testing::Values(
+        Refusal{"Empty", "", "ed %s", "not a Windows executable (no MZ header)"},
+        Refusal{"NoMz", WithBytes(kPe, 0, "ZM"), "ed %s", "not a Windows executable (no MZ header)"},
+        Refusal{"NoPeSignature", WithBytes(kPe, 0x40, "PX"), "ed %s",
+                "not a Windows executable (no PE signature where the MZ header points)"},
+        Refusal{"PeOffsetPastTheEnd", WithBytes(kPe, 0x3c, "\xff\xff\xff\x7f"), "ed %s",
+                "not a Windows executable (no PE signature where the MZ header points)"},
+        Refusal{"NoMarker", WithBytes(kPe, kBuiltBlockOffset, "__FILENAMEX_"), "ed %s",
+                "no template block (the marker __FILENAME__ is not in the file)"},
+        Refusal{"MarkerTwice", WithBytes(kPe, 0x300, "__FILENAME__"), "ed %s",
+                "the marker __FILENAME__ stands more than once; which block is the template is ambiguous"},
+        Refusal{"BlockCutShort", kPe.substr(0, kBuiltBlockOffset + 255), "ed %s",
+                "the template block does not fit: fewer than 256 bytes from the marker to the end of the file"},
+        Refusal{"NoNulAfterMarker", WithBytes(kPe, kBuiltBlockOffset + 12, "x"), "ed %s",
+                "the template block does not fit: no NUL after the marker"},
+        Refusal{"BlockInOverlay",
+                WithBytes(kPe, kBuiltBlockOffset, "__FILENAMEX_") + "__FILENAME__" + std::string(244, '\0'), "ed %s",
+                "the template block lies outside the program's sections, where the launcher never reads it"},
+        Refusal{"TooLong", kPe, std::string(244, 'x'), "the template is 244 bytes long; the block holds at most 243"},
+        Refusal{"NulInside", kPe, std::string("ed\0%s", 5), "the template holds a NUL byte"},
+        Refusal{"Signed", kSigned, "ed %s",
+                "the file is signed (Authenticode); rewriting it breaks the signature (--force removes it)"}),
+    [](const testing::TestParamInfo<Refusal>& row) { return std::string(row.param.name); });
+
+TEST(Signature, ForceRemovesItCleanly) {
+  PeShape shape;
+  shape.overlay = "12345";  // the table starts at the next 8-byte boundary: 3 bytes of padding
+  shape.certificate = std::string(32, 'C');
+  std::string file = BuildPe(shape);
+  PeShape unsignedShape;
+  unsignedShape.overlay = std::string("12345\0\0\0", 8);
+  std::string unsignedFile = BuildPe(unsignedShape);
+  std::vector<std::string> warnings;
+  ASSERT_EQ(RewriteTemplate(file, "ed %s", true, warnings), "");
+  ASSERT_EQ(RewriteTemplate(unsignedFile, "ed %s", false, warnings), "");
+  EXPECT_EQ(file, unsignedFile);  // the padding before the table stays
+  EXPECT_EQ(warnings.back(), "the signature was removed; sign the file again");
+}
+
+TEST(Signature, TableNotAtTheEndIsNeverCut) {
+  std::string file = kSigned + "trailing data";
+  std::string before = file;
+  std::vector<std::string> warnings;
+  EXPECT_EQ(RewriteTemplate(file, "ed %s", true, warnings),
+            "the file is signed, and its certificate table is not at the end of the file; cannot remove it");
+  EXPECT_EQ(file, before);
+}
+
+TEST(Warnings, NameWhatWillGoWrong) {
+  EXPECT_EQ(TemplateWarnings(R"("C:\Program Files\Ed\ed.exe" "%s")"), std::vector<std::string>{});
+  EXPECT_EQ(TemplateWarnings(R"(C:\Ed\ed.exe "%s")"), std::vector<std::string>{});
+  EXPECT_EQ(TemplateWarnings("viewer"),
+            std::vector<std::string>{"the template has no %s: the file name given to the launcher will be dropped"});
+  EXPECT_EQ(TemplateWarnings(R"(C:\Program Files\Ed\ED.EXE "%s")"),
+            std::vector<std::string>{"the program path is not in double quotes and holds a space: Windows may start "
+                                     R"(C:\Program.exe instead; put the path in double quotes)"});
+}
+
+TEST(Checksum, MatchesTheKnownAlgorithm) {
+  // Words summed with end-around carry, the CheckSum field left out, the size added.
+  std::string file = std::string("MZ\x12\x34\x56\x78\0\0\xff\xff\x01", 11);
+  // 0x5a4d + 0xffff = 0x15a4c, folded to 0x5a4d; + 0x0001 (odd byte); + 11 bytes.
+  EXPECT_EQ(ComputePeChecksum(file, 2), 0x5a4eu + 11u);
+}
+
+}  // namespace
