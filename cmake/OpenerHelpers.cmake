@@ -40,8 +40,16 @@ function(opener_add_launcher name)
   endif()
   opener_c_literal(OPENER_TEMPLATE_LITERAL "${arg_TEMPLATE}")
   configure_file("${opener_SOURCE_DIR}/launcher/stored_template.cpp.in" "${CMAKE_CURRENT_BINARY_DIR}/${name}_template.cpp" @ONLY)
-  add_executable(${name} WIN32 "${opener_SOURCE_DIR}/launcher/main.cpp" "${CMAKE_CURRENT_BINARY_DIR}/${name}_template.cpp")
-  target_link_libraries(${name} PRIVATE opener_core)
+  set(src "${opener_SOURCE_DIR}/launcher")
+  add_executable(${name} WIN32 "${src}/main.cpp" "${src}/argument_tail.cpp" "${src}/template_block.cpp"
+                 "${src}/lean_runtime.cpp" "${CMAKE_CURRENT_BINARY_DIR}/${name}_template.cpp")
+  target_include_directories(${name} PRIVATE "${src}")
+  # Small: no exception or unwind machinery, unused sections dropped, and std::string
+  # compiled here rather than taken whole from the library (the assertions mode does that).
+  target_compile_options(${name} PRIVATE -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti
+                                         -fno-asynchronous-unwind-tables)
+  target_compile_definitions(${name} PRIVATE _GLIBCXX_ASSERTIONS)
+  target_link_options(${name} PRIVATE -Wl,--gc-sections)
   opener_warnings(${name})
   opener_windows_exe(${name})
   opener_add_resources(${name} "Starts the stored command with the given file name")
