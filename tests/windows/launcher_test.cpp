@@ -19,6 +19,13 @@ std::wstring Widen(std::string_view utf8) {
   return out;
 }
 
+std::string Narrow(std::wstring_view text) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
 // The folder of this test program, where the test launchers and the recorder are built.
 std::wstring TestDir() {
   wchar_t path[MAX_PATH];
@@ -55,6 +62,8 @@ std::wstring WithOwnPath(std::string_view pattern, const std::wstring& own) {
   return line;
 }
 
+const std::wstring kRecording = TestDir() + L"opener-rec.exe";  // recorder.exe "%s"
+
 class Launcher : public testing::Test {
  protected:
   void SetUp() override {
@@ -88,16 +97,30 @@ class Launcher : public testing::Test {
   }
 
   // The recorder's lines once `count` of them are there (or after 20 seconds).
-  std::vector<std::string> Records(std::size_t count = 1) {
+  std::vector<std::string> Records(std::size_t count = 1) { return Records(record_, count); }
+  static std::vector<std::string> Records(const std::wstring& record, std::size_t count) {
     std::vector<std::string> lines;
-    for (int i = 0; i < 200 && (lines = Lines(ReadFile(record_))).size() < count; ++i) Sleep(100);
+    for (int i = 0; i < 200 && (lines = Lines(ReadFile(record))).size() < count; ++i) Sleep(100);
     return lines;
+  }
+
+  // A copy of the recording launcher whose block now holds `text`.
+  static std::wstring Retarget(const std::wstring& name, const std::string& text) {
+    std::wstring copy = TestDir() + name;
+    EXPECT_LE(text.size(), 243u) << "the test folder's path is too long for this template";
+    EXPECT_TRUE(CopyFileW(kRecording.c_str(), copy.c_str(), FALSE));
+    std::string bytes = ReadFile(copy);
+    std::size_t block = bytes.find("__FILENAME__");
+    EXPECT_NE(block, std::string::npos);
+    EXPECT_EQ(bytes.find("__FILENAME__", block + 1), std::string::npos);
+    if (block == std::string::npos || text.size() > 243) return copy;
+    bytes.replace(block + 13, 243, text + std::string(243 - text.size(), '\0'));
+    WriteFile(copy, bytes);
+    return copy;
   }
 
   std::wstring record_;
 };
-
-const std::wstring kRecording = TestDir() + L"opener-rec.exe";  // recorder.exe "%s"
 
 struct Row {
   const char* name;
@@ -172,16 +195,7 @@ TEST_F(Launcher, ShippedTemplateNamesAMissingEditor) {
 }
 
 TEST_F(Launcher, ReadsItsBlockAtRunTime) {
-  std::wstring copy = TestDir() + L"opener-rewritten.exe";
-  ASSERT_TRUE(CopyFileW(kRecording.c_str(), copy.c_str(), FALSE));
-  std::string bytes = ReadFile(copy);
-  std::size_t block = bytes.find("__FILENAME__");
-  ASSERT_NE(block, std::string::npos);
-  ASSERT_EQ(bytes.find("__FILENAME__", block + 1), std::string::npos);
-  std::string text = "recorder.exe [%s]";
-  bytes.replace(block + 13, 243, text + std::string(243 - text.size(), '\0'));
-  WriteFile(copy, bytes);
-
+  std::wstring copy = Retarget(L"opener-rewritten.exe", "recorder.exe [%s]");
   EXPECT_EQ(Start(copy, L"\"" + copy + L"\" a.txt"), 0u);
   EXPECT_EQ(Records(), std::vector<std::string>{"5\trecorder.exe [a.txt]"});
 }
@@ -208,6 +222,76 @@ TEST_F(Launcher, TemplateToolPointsACopyAtAnotherProgram) {
   UnmapViewOfFile(view);
   CloseHandle(mapping);
   CloseHandle(file);
+}
+
+// Limits and load.
+
+TEST_F(Launcher, LongestCommandLineArrivesWhole) {
+  std::wstring prefix = L"\"" + kRecording + L"\" ";
+  std::string tail;
+  for (std::size_t i = 0; prefix.size() + tail.size() < 32766; ++i) tail += static_cast<char>('a' + i % 26);
+  EXPECT_EQ(Start(kRecording, prefix + Widen(tail)), 0u);
+  std::vector<std::string> lines = Records();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], "5\trecorder.exe \"" + tail + "\"");
+}
+
+TEST_F(Launcher, CommandTooLongForWindowsGivesWinExecError) {
+  std::wstring twice = Retarget(L"opener-twice.exe", "recorder.exe %s %s");
+  DWORD code = Start(twice, L"opener-twice " + std::wstring(20000, L'x'));
+  EXPECT_GE(code, 1u);
+  EXPECT_LE(code, 31u) << "not an error value of WinExec's (a crash?)";
+  Sleep(500);
+  EXPECT_TRUE(ReadFile(record_).empty()) << "a command longer than Windows allows was started";
+}
+
+TEST_F(Launcher, FiftyAtOnceEachStartTheirOwn) {
+  constexpr int kCount = 50;
+  std::vector<HANDLE> launchers;
+  for (int i = 0; i < kCount; ++i) {
+    std::wstring record = record_ + L"." + std::to_wstring(i);
+    DeleteFileW(record.c_str());
+    SetEnvironmentVariableW(L"OPENER_RECORD", record.c_str());
+    std::wstring commandLine = L"\"" + kRecording + L"\" C:\\files\\file-" + std::to_wstring(i) + L".txt";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(kRecording.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process));
+    CloseHandle(process.hThread);
+    launchers.push_back(process.hProcess);
+  }
+  EXPECT_EQ(WaitForMultipleObjects(kCount, launchers.data(), TRUE, 60000), WAIT_OBJECT_0);
+  for (HANDLE launcher : launchers) {
+    DWORD code = 0xFFFFFFFF;
+    GetExitCodeProcess(launcher, &code);
+    EXPECT_EQ(code, 0u);
+    CloseHandle(launcher);
+  }
+  for (int i = 0; i < kCount; ++i) {
+    std::vector<std::string> lines = Records(record_ + L"." + std::to_wstring(i), 1);
+    EXPECT_EQ(lines, std::vector<std::string>{"5\trecorder.exe \"C:\\files\\file-" + std::to_string(i) + ".txt\""});
+  }
+}
+
+TEST_F(Launcher, ProgramInAFolderWithSpaces) {
+  std::wstring folder = TestDir() + L"My Tools";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW((TestDir() + L"recorder.exe").c_str(), (folder + L"\\recorder.exe").c_str(), FALSE));
+  std::string program = Narrow(folder) + "\\recorder.exe";
+  const std::string texts[] = {"\"" + program + "\" \"%s\"", program + " \"%s\""};  // quoted, unquoted
+  for (int i = 0; i < 2; ++i) {
+    DeleteFileW(record_.c_str());
+    std::wstring launcher = Retarget(L"opener-spaces-" + std::to_wstring(i) + L".exe", texts[i]);
+    EXPECT_EQ(Start(launcher, L"opener-spaces a.txt"), 0u) << texts[i];
+    // Windows passes the command on as given; Wine puts quotes around an unquoted
+    // program path that it found by trying the space-separated prefixes.
+    std::string quoted = "5\t\"" + program + "\" \"a.txt\"";
+    std::string asGiven = "5\t" + texts[i].substr(0, texts[i].size() - 4) + "\"a.txt\"";
+    std::vector<std::string> lines = Records();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0] == asGiven || lines[0] == quoted) << lines[0];
+  }
 }
 
 }  // namespace
