@@ -18,13 +18,19 @@ std::string_view StoredTemplate(const TemplateBlock& block) {
 //   run %S                                    x                  run %S
 //   viewer                                    a.txt              viewer
 void ExpandTemplate(const TemplateBlock& block, std::string_view tail, std::string& command) {
-  std::string_view text = StoredTemplate(block);
-  for (;;) {
-    std::size_t at = text.find(kPlaceholder);
-    if (at == std::string_view::npos) break;
-    command.append(text.substr(0, at));
+  const std::string_view text = StoredTemplate(block);
+
+  // The command's final size first, so that it is allocated once however long the tail.
+  std::size_t placeholders = 0;
+  for (std::size_t at = text.find(kPlaceholder); at != std::string_view::npos; at = text.find(kPlaceholder, at + 2))
+    ++placeholders;
+  command.reserve(command.size() + text.size() - placeholders * kPlaceholder.size() + placeholders * tail.size());
+
+  std::string_view rest = text;
+  for (std::size_t at; (at = rest.find(kPlaceholder)) != std::string_view::npos;) {
+    command.append(rest.substr(0, at));
     command.append(tail);
-    text.remove_prefix(at + kPlaceholder.size());
+    rest.remove_prefix(at + kPlaceholder.size());
   }
-  command.append(text);
+  command.append(rest);
 }
