@@ -131,6 +131,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
       std::string arg = "/" + std::to_string(size);
       double expand = At("Expand" + arg), copy = At("Memcpy" + arg);
       double fresh = At("ExpandFresh" + arg), freshCopy = At("MemcpyFresh" + arg);
+      if (expand == 0 || copy == 0 || fresh == 0 || freshCopy == 0) continue;  // filtered out
       std::printf("%-8zu %16.2f %26.2f %24.4f\n", size, expand / copy, fresh / freshCopy,
                   expand / static_cast<double>(121 * size + 1));
     }
