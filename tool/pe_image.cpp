@@ -59,6 +59,7 @@ std::string ReadPeImage(std::string_view file, PeImage& image) {
 
   std::size_t headers = optional + optionalSize;
   if (!Fits(file, headers, 40 * sectionCount)) return "damaged PE header (section table cut short)";
+  image.headersEnd = headers + 40 * sectionCount;
   for (std::size_t i = 0; i < sectionCount; ++i) {
     std::size_t rawSize = ReadLe32(file, headers + 40 * i + 16);
     std::size_t rawOffset = ReadLe32(file, headers + 40 * i + 20);

@@ -17,6 +17,7 @@ std::string LocateTemplateBlock(std::string_view file, std::size_t& offset) {
   if (file.size() - at < kTemplateBlockSize)
     return "the template block does not fit: fewer than 256 bytes from the marker to the end of the file";
   if (file[at + kTemplateMarker.size()] != '\0') return "the template block does not fit: no NUL after the marker";
+  if (at < image.headersEnd) return "the template block overlaps the PE headers";
   bool inSection = std::any_of(image.sections.begin(), image.sections.end(), [&](const PeImage::Range& s) {
     return s.begin <= at && at + kTemplateBlockSize <= s.end;
   });

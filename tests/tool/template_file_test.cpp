@@ -82,6 +82,14 @@ TEST_P(Refusals, LeaveTheFileAsItWas) {
 }
 
 const std::string kPe = BuildPe();
+// A section whose raw data starts at 0 and a marker inside the optional header, over
+// the CheckSum field: rewriting the block would corrupt the headers.
+std::string OverlappingHeaders() {
+  std::string file = WithBytes(kPe, kBuiltBlockOffset, "__FILENAMEX_");
+  WriteLe32(file, 0x58 + 224 + 20, 0);  // raw offset of the one section
+  return WithBytes(file, 0x90, std::string("__FILENAME__\0", 13));
+}
+
 PeShape SignedShape() {
   PeShape shape;
   shape.certificate = std::string(24, 'C');
@@ -109,6 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"BlockInOverlay",
                 WithBytes(kPe, kBuiltBlockOffset, "__FILENAMEX_") + "__FILENAME__" + std::string(244, '\0'), "ed %s",
                 "the template block lies outside the program's sections, where the launcher never reads it"},
+        Refusal{"BlockOverlapsHeaders", OverlappingHeaders(), "ed %s", "the template block overlaps the PE headers"},
         Refusal{"TooLong", kPe, std::string(244, 'x'), "the template is 244 bytes long; the block holds at most 243"},
         Refusal{"NulInside", kPe, std::string("ed\0%s", 5), "the template holds a NUL byte"},
         Refusal{"Signed", kSigned, "ed %s",
