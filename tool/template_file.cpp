@@ -6,8 +6,10 @@
 #include "pe_image.h"
 #include "template_block.h"
 
-std::string LocateTemplateBlock(std::string_view file, std::size_t& offset) {
-  PeImage image;
+namespace {
+
+// LocateTemplateBlock, also handing back the headers it read.
+std::string LocateBlock(std::string_view file, PeImage& image, std::size_t& offset) {
   if (std::string error = ReadPeImage(file, image); !error.empty()) return error;
 
   std::size_t at = file.find(kTemplateMarker);
@@ -24,6 +26,13 @@ std::string LocateTemplateBlock(std::string_view file, std::size_t& offset) {
   if (!inSection) return "the template block lies outside the program's sections, where the launcher never reads it";
   offset = at;
   return "";
+}
+
+}  // namespace
+
+std::string LocateTemplateBlock(std::string_view file, std::size_t& offset) {
+  PeImage image;
+  return LocateBlock(file, image, offset);
 }
 
 std::string ReadStoredTemplate(std::string_view file, std::size_t offset) {
@@ -62,10 +71,9 @@ std::vector<std::string> TemplateWarnings(std::string_view text) {
 std::string RewriteTemplate(std::string& file, std::string_view text, bool removeSignature,
                             std::vector<std::string>& warnings) {
   if (std::string error = CheckTemplateText(text); !error.empty()) return error;
-  std::size_t offset = 0;
-  if (std::string error = LocateTemplateBlock(file, offset); !error.empty()) return error;
   PeImage image;
-  ReadPeImage(file, image);
+  std::size_t offset = 0;
+  if (std::string error = LocateBlock(file, image, offset); !error.empty()) return error;
 
   std::size_t cut = file.size();
   if (image.certificateOffset != 0 || image.certificateSize != 0) {
