@@ -13,8 +13,9 @@ function(opener_c_literal out text)
 endfunction()
 
 # Static runtimes, stripped: the .exe needs no DLL but KERNEL32.dll and msvcrt.dll.
+# No link time stamp, so that the same sources give the same bytes wherever they are built.
 function(opener_windows_exe target)
-  target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -s)
+  target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -s -Wl,--no-insert-timestamp)
 endfunction()
 
 # Embeds the UTF-8 manifest and a version resource.
@@ -31,9 +32,10 @@ function(opener_add_resources target description)
   target_sources(${target} PRIVATE "${CMAKE_CURRENT_BINARY_DIR}/${target}.rc")
 endfunction()
 
-# opener_add_launcher(NAME TEMPLATE text): a launcher whose block holds TEXT.
+# opener_add_launcher(NAME TEMPLATE text [WAIT]): a launcher whose block holds TEXT; with
+# WAIT it waits for the program it started and ends with its exit code (opener-wait.exe).
 function(opener_add_launcher name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "TEMPLATE" "")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "WAIT" "TEMPLATE" "")
   string(LENGTH "${arg_TEMPLATE}" length)
   if(length GREATER 243)
     message(FATAL_ERROR "opener: the template for ${name} is ${length} bytes long; the stored block holds at most 243:\n  ${arg_TEMPLATE}")
@@ -41,7 +43,14 @@ function(opener_add_launcher name)
   opener_c_literal(OPENER_TEMPLATE_LITERAL "${arg_TEMPLATE}")
   configure_file("${opener_SOURCE_DIR}/launcher/stored_template.cpp.in" "${CMAKE_CURRENT_BINARY_DIR}/${name}_template.cpp" @ONLY)
   set(src "${opener_SOURCE_DIR}/launcher")
-  add_executable(${name} WIN32 "${src}/main.cpp" "${src}/argument_tail.cpp" "${src}/template_block.cpp"
+  if(arg_WAIT)
+    set(start "${src}/start_and_wait.cpp")
+    set(description "Starts the stored command with the given file name and waits for it")
+  else()
+    set(start "${src}/start_and_leave.cpp")
+    set(description "Starts the stored command with the given file name")
+  endif()
+  add_executable(${name} WIN32 "${src}/main.cpp" "${start}" "${src}/argument_tail.cpp" "${src}/template_block.cpp"
                  "${src}/lean_runtime.cpp" "${CMAKE_CURRENT_BINARY_DIR}/${name}_template.cpp")
   target_include_directories(${name} PRIVATE "${src}")
   # Small: no exception or unwind machinery, unused sections dropped, and std::string
@@ -52,5 +61,5 @@ function(opener_add_launcher name)
   target_link_options(${name} PRIVATE -Wl,--gc-sections)
   opener_warnings(${name})
   opener_windows_exe(${name})
-  opener_add_resources(${name} "Starts the stored command with the given file name")
+  opener_add_resources(${name} "${description}")
 endfunction()

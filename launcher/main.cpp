@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "argument_tail.h"
+#include "start_command.h"
 #include "template_block.h"
 
 extern TemplateBlock gTemplateBlock;  // stored_template.cpp; rewritable in the built .exe
@@ -15,27 +17,43 @@ namespace {
 const char* const gCommandLine = GetCommandLineA();  // fetched once, at start-up
 std::string gCommand;                                // the command we start
 
-// WinExec returns a value above 31 on success, else an error value (0: out of memory).
-int ExitCodeFor(UINT winExecResult) {
-  if (winExecResult > 31) return 0;
-  return winExecResult == 0 ? ERROR_NOT_ENOUGH_MEMORY : static_cast<int>(winExecResult);
+// The longest path Windows knows is 32,767 UTF-16 units, at most 3 bytes each in UTF-8.
+constexpr std::size_t kLongestPath = 3 * 32767 + 1;
+
+// Our own full path, whole however long it is: in UTF-8 a path of fewer than 260
+// characters can take more than 260 bytes. Empty when it cannot be read whole, so that
+// the program name is then read as Windows reads it.
+std::string OwnPath() {
+  std::string path(MAX_PATH + 1, '\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) return path.substr(0, length);  // it fit, with its NUL
+    if (path.size() >= kLongestPath) return {};
+    path.resize(2 * path.size());
+  }
+}
+
+// Windows keeps the ANSI form of the command line in at most 65,535 bytes: a longer one
+// (some 21,800 CJK characters in UTF-8) is cut there. True when nothing was cut.
+bool CommandLineIsWhole() {
+  int whole = WideCharToMultiByte(CP_ACP, 0, GetCommandLineW(), -1, nullptr, 0, nullptr, nullptr);
+  return whole <= 0 || std::strlen(gCommandLine) + 1 >= static_cast<std::size_t>(whole);
 }
 
 [[noreturn]] void RunLauncher() {
-  // 1. Our own full path: only its length and ASCII text are used to pass over it.
-  char ownPath[MAX_PATH + 1];
-  DWORD ownLength = GetModuleFileNameA(nullptr, ownPath, sizeof ownPath);
+  // 1. The whole command line, or nothing: a cut name must not be started.
+  if (!CommandLineIsWhole()) std::exit(ERROR_FILENAME_EXCED_RANGE);
 
   // 2. The arguments: everything after our program name, unchanged.
-  const char* tail = FindArgumentTail(gCommandLine, {ownPath, ownLength});
+  const char* tail = FindArgumentTail(gCommandLine, OwnPath());
 
   // 3. The command: the stored template with the tail in place of each "%s".
   gCommand.clear();
   ExpandTemplate(gTemplateBlock, tail, gCommand);
 
-  // 4. Start it, exactly once, and end without waiting for it.
-  UINT result = WinExec(gCommand.c_str(), SW_SHOW);
-  std::exit(ExitCodeFor(result));
+  // 4. Start it, exactly once; the exit code tells how that went.
+  std::exit(StartCommand(gCommand));
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 #ifdef _WIN32
@@ -28,6 +30,26 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 }
 
 namespace {
+
+// The folders TestFolder made, removed with everything in them when the test program ends.
+class MadeFolders {
+ public:
+  std::string Add(const std::string& folder) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    folders_.push_back(folder);
+    return folder;
+  }
+  ~MadeFolders() {
+    for (const std::string& folder : folders_) {
+      std::error_code ignored;
+      std::filesystem::remove_all(std::filesystem::u8path(folder), ignored);
+    }
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> folders_;
+} gMadeFolders;
 
 // Each run has its own files for its standard streams, so that runs may overlap.
 std::string IoFolder() {
@@ -83,7 +105,7 @@ std::string TestFolder(const std::string& name) {
   folder.pop_back();
   folder += "opener-test-" + std::to_string(GetCurrentProcessId()) + "-" + name;
   CreateDirectoryW(Widen(folder).c_str(), nullptr);
-  return folder + "\\";
+  return gMadeFolders.Add(folder) + "\\";
 }
 
 std::string ProgramFolder() {
@@ -134,7 +156,7 @@ std::string TestFolder(const std::string& name) {
   const char* base = std::getenv("TMPDIR");
   std::string folder = std::string(base && *base ? base : "/tmp") + "/opener-test-" + std::to_string(getpid()) + "-" + name;
   mkdir(folder.c_str(), 0700);
-  return folder + "/";
+  return gMadeFolders.Add(folder) + "/";
 }
 
 std::string ProgramFolder() {

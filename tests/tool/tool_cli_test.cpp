@@ -50,7 +50,7 @@ TEST_F(Tool, HelpAndVersion) {
   EXPECT_NE(help.out.find("Usage:"), std::string::npos);
   ProcessResult version = Run({"--version"});
   EXPECT_EQ(version.exitCode, 0);
-  EXPECT_EQ(version.out, "opener-template 1.0.0\n");
+  EXPECT_EQ(version.out, "opener-template " OPENER_VERSION "\n");
 }
 
 TEST_F(Tool, UsageErrorsExitTwo) {

@@ -1,0 +1,46 @@
+# cmake -DARCHIVE=out.zip -DSTAGE=folder -DSOURCE=root -DPROGRAMS=a.exe;b.exe -P package.cmake,
+# run in STAGE.
+# Stages the release's members and packs them, in a fixed order, with fixed times and
+# permissions, so that the same sources give the same archive from any folder:
+# - README.txt: README.md up to its developers' part, with Windows line ends;
+# - SHA256SUMS: the programs, README.txt and LICENSE, as `sha256sum -c` reads them.
+file(GLOB old "${STAGE}/*")
+if(old)
+  file(REMOVE_RECURSE ${old})
+endif()
+set(members "")
+foreach(program IN LISTS PROGRAMS)
+  get_filename_component(name "${program}" NAME)
+  file(COPY_FILE "${program}" "${STAGE}/${name}")
+  list(APPEND members "${name}")
+endforeach()
+
+file(READ "${SOURCE}/README.md" readme)
+string(FIND "${readme}" "<!-- developers -->" end)
+if(end EQUAL -1)
+  message(FATAL_ERROR "README.md has no <!-- developers --> line ending the user's part")
+endif()
+string(SUBSTRING "${readme}" 0 ${end} readme)
+string(STRIP "${readme}" readme)
+string(REPLACE "\n" "\r\n" readme "${readme}\n")
+file(WRITE "${STAGE}/README.txt" "${readme}")
+file(COPY_FILE "${SOURCE}/LICENSE" "${STAGE}/LICENSE")
+list(APPEND members README.txt LICENSE)
+
+set(sums "")
+foreach(member IN LISTS members)
+  file(SHA256 "${STAGE}/${member}" hash)
+  string(APPEND sums "${hash}  ${member}\n")
+endforeach()
+file(WRITE "${STAGE}/SHA256SUMS" "${sums}")
+list(APPEND members SHA256SUMS)
+
+foreach(member IN LISTS members)
+  file(CHMOD "${STAGE}/${member}" FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+endforeach()
+# With SOURCE_DATE_EPOCH set, every time stored for a member is that one.
+set(ENV{SOURCE_DATE_EPOCH} 1767225600)  # 2026-01-01 00:00:00 UTC
+get_filename_component(folder "${ARCHIVE}" DIRECTORY)
+file(MAKE_DIRECTORY "${folder}")
+file(REMOVE "${ARCHIVE}")
+file(ARCHIVE_CREATE OUTPUT "${ARCHIVE}" PATHS ${members} FORMAT zip)

@@ -1,0 +1,11 @@
+// opener.exe: starts the command and ends at once; the program runs on by itself.
+#include <windows.h>
+
+#include "start_command.h"
+
+int StartCommand(std::string& command) {
+  // WinExec returns a value above 31 on success, else an error value (0: out of memory).
+  UINT result = WinExec(command.c_str(), SW_SHOW);
+  if (result > 31) return 0;
+  return result == 0 ? ERROR_NOT_ENOUGH_MEMORY : static_cast<int>(result);
+}
