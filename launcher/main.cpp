@@ -20,15 +20,21 @@ std::string gCommand;                                // the command we start
 // The longest path Windows knows is 32,767 UTF-16 units, at most 3 bytes each in UTF-8.
 constexpr std::size_t kLongestPath = 3 * 32767 + 1;
 
+// The most bytes one character takes in the ANSI code page (UTF-8).
+constexpr std::size_t kLongestCharacter = 4;
+
 // Our own full path, whole however long it is: in UTF-8 a path of fewer than 260
-// characters can take more than 260 bytes. Empty when it cannot be read whole, so that
-// the program name is then read as Windows reads it.
+// characters can take more than 260 bytes. A path that does not fit is cut, by Windows
+// at the buffer's end, by Wine at the last whole character before it and without an
+// error: only a path that leaves room for one more character is known to be whole.
+// Empty when it cannot be read whole, so that the program name is then read as Windows
+// reads it.
 std::string OwnPath() {
   std::string path(MAX_PATH + 1, '\0');
   for (;;) {
     DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length == 0) return {};
-    if (length < path.size()) return path.substr(0, length);  // it fit, with its NUL
+    if (length + kLongestCharacter < path.size()) return path.substr(0, length);
     if (path.size() >= kLongestPath) return {};
     path.resize(2 * path.size());
   }

@@ -1,6 +1,6 @@
-# Checks the built opener.exe as a file: i386 (or x86-64) PE, graphical subsystem,
+# Checks a built launcher (opener.exe, opener-wait.exe) as a file: i386 (or x86-64) PE, graphical subsystem,
 # stripped, importing only KERNEL32.dll and msvcrt.dll, the manifest and version
-# resource embedded, and the one 256-byte template block holding TEMPLATE.
+# resource embedded, the one 256-byte template block holding TEMPLATE, at most 20 KiB.
 # cmake -DEXE=... -DOBJDUMP=... -DARCH=i686|x86_64 -DTEMPLATE=... -P check_exe.cmake
 set(failures "")
 function(fail message)
@@ -89,7 +89,10 @@ endforeach()
 
 file(SIZE "${EXE}" size)
 message(STATUS "${EXE}: ${size} bytes; ${imports}")
+if(size GREATER 20480)
+  fail("larger than 20 KiB: ${size} bytes")
+endif()
 if(failures)
   list(JOIN failures "\n  " text)
-  message(FATAL_ERROR "opener.exe fails its checks:\n  ${text}")
+  message(FATAL_ERROR "${EXE} fails its checks:\n  ${text}")
 endif()

@@ -1,10 +1,11 @@
-// opener.exe as a real process: started with exact raw command lines through
-// CreateProcessW, starting the tests' recorder through WinExec.
+// opener.exe and opener-wait.exe as real processes: started with exact raw command lines
+// through CreateProcessW, starting the tests' recorder.
 #include <windows.h>
 #include <imagehlp.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -62,7 +63,20 @@ std::wstring WithOwnPath(std::string_view pattern, const std::wstring& own) {
   return line;
 }
 
-const std::wstring kRecording = TestDir() + L"opener-rec.exe";  // recorder.exe "%s"
+// Both launchers, built with the template recorder.exe "%s".
+const std::wstring kRecording = TestDir() + L"opener-rec.exe";
+const std::wstring kWaiting = TestDir() + L"opener-wait-rec.exe";
+const std::wstring kLaunchers[] = {kRecording, kWaiting};
+
+bool Waits(const std::wstring& launcher) { return launcher.find(L"-wait") != std::wstring::npos; }
+
+// "opener-rec" from "...\opener-rec.exe": the name for test listings.
+std::string NameOf(const std::wstring& launcher) {
+  std::string name = Narrow(launcher.substr(launcher.rfind(L'\\') + 1));
+  name.resize(name.size() - 4);
+  for (char& c : name) c = (c == '-') ? '_' : c;
+  return name;
+}
 
 class Launcher : public testing::Test {
  protected:
@@ -74,11 +88,14 @@ class Launcher : public testing::Test {
     DeleteFileW(record_.c_str());
     DeleteFileW((record_ + L".done").c_str());
     SetEnvironmentVariableW(L"OPENER_RECORD", record_.c_str());
-    SetEnvironmentVariableW(L"OPENER_RECORD_HOLD_MS", nullptr);
+    for (const wchar_t* variable : {L"OPENER_RECORD_HOLD_MS", L"OPENER_RECORD_APPEND", L"OPENER_RECORD_EXIT"})
+      SetEnvironmentVariableW(variable, nullptr);
   }
 
-  // Starts `exe` with exactly `commandLine` and returns its exit code once it ended.
+  // Starts `exe` with exactly `commandLine` and returns its exit code once it ended;
+  // `lifetimeMs_` tells how long it ran.
   DWORD Start(const std::wstring& exe, std::wstring commandLine) {
+    ULONGLONG started = GetTickCount64();
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -88,6 +105,7 @@ class Launcher : public testing::Test {
       return 0xFFFFFFFF;
     }
     DWORD waited = WaitForSingleObject(process.hProcess, 30000);
+    lifetimeMs_ = GetTickCount64() - started;
     DWORD code = 0xFFFFFFFF;
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);
@@ -104,11 +122,12 @@ class Launcher : public testing::Test {
     return lines;
   }
 
-  // A copy of the recording launcher whose block now holds `text`.
-  static std::wstring Retarget(const std::wstring& name, const std::string& text) {
+  // A copy of a recording launcher whose block now holds `text`.
+  static std::wstring Retarget(const std::wstring& name, const std::string& text,
+                               const std::wstring& launcher = kRecording) {
     std::wstring copy = TestDir() + name;
     EXPECT_LE(text.size(), 243u) << "the test folder's path is too long for this template";
-    EXPECT_TRUE(CopyFileW(kRecording.c_str(), copy.c_str(), FALSE));
+    EXPECT_TRUE(CopyFileW(launcher.c_str(), copy.c_str(), FALSE));
     std::string bytes = ReadFile(copy);
     std::size_t block = bytes.find("__FILENAME__");
     EXPECT_NE(block, std::string::npos);
@@ -120,29 +139,48 @@ class Launcher : public testing::Test {
   }
 
   std::wstring record_;
+  ULONGLONG lifetimeMs_ = 0;
 };
+
+// Folders whose UTF-8 path is longer than 260 bytes in fewer than 260 characters.
+const char kLongNonAsciiFolder[] =
+    "Пользователи\\Александра Владимировна\\Версия для рабочего стола\\"
+    "Документы и заметки за декабрь\\Очень длинное название папки для проверки";
 
 struct Row {
   const char* name;
-  const char* commandLine;  // "{own}" stands for the launcher's full path
+  const char* commandLine;     // "{own}" stands for the launcher's full path
   const char* tail;
+  const char* folder = nullptr;  // installs the launcher and recorder.exe there, under the test folder
 };
 
 // Names the row in test listings, in place of its raw bytes.
 void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 
-class CommandLines : public Launcher, public testing::WithParamInterface<Row> {};
+class CommandLines : public Launcher, public testing::WithParamInterface<std::tuple<std::wstring, Row>> {};
 
+// Every row gives both launchers the same tail; only their exit codes tell them apart.
 TEST_P(CommandLines, StartTheTemplateWithTheTail) {
-  EXPECT_EQ(Start(kRecording, WithOwnPath(GetParam().commandLine, kRecording)), 0u);
+  auto [launcher, row] = GetParam();
+  if (row.folder) {
+    std::filesystem::path folder = TestDir() + Widen(row.folder);
+    std::filesystem::create_directories(folder);
+    std::wstring copy = (folder / launcher.substr(launcher.rfind(L'\\') + 1)).wstring();
+    ASSERT_TRUE(CopyFileW(launcher.c_str(), copy.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((TestDir() + L"recorder.exe").c_str(), (folder / L"recorder.exe").c_str(), FALSE));
+    ASSERT_GT(Narrow(copy).size(), 260u);
+    launcher = copy;
+  }
+  EXPECT_EQ(Start(launcher, WithOwnPath(row.commandLine, launcher)), 0u);
   std::vector<std::string> lines = Records();
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], std::string("5\trecorder.exe \"") + GetParam().tail + "\"");
+  EXPECT_EQ(lines[0], std::string("5\trecorder.exe \"") + row.tail + "\"");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, CommandLines,
-    testing::Values(Row{"Quoted", R"("{own}" C:\notes\plan.txt)", R"(C:\notes\plan.txt)"},
+    testing::Combine(testing::ValuesIn(kLaunchers), testing::Values(
+                    Row{"Quoted", R"("{own}" C:\notes\plan.txt)", R"(C:\notes\plan.txt)"},
                     Row{"Unquoted", R"({own} C:\notes\plan.txt)", R"(C:\notes\plan.txt)"},
                     Row{"QuotedArgument", R"("{own}" "C:\My Notes\a.txt")", R"("C:\My Notes\a.txt")"},
                     Row{"GluedQuotes", R"("{own}""C:\x.txt")", R"(C:\x.txt")"},
@@ -156,8 +194,12 @@ INSTANTIATE_TEST_SUITE_P(
                     Row{"Japanese", "\"{own}\" C:\\notes\\\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt",
                         "C:\\notes\\\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt"},
                     Row{"Accents", "\"{own}\" C:\\Users\\Jos\xc3\xa9\\na\xc3\xafve.txt",
-                        "C:\\Users\\Jos\xc3\xa9\\na\xc3\xafve.txt"}),
-    [](const testing::TestParamInfo<Row>& row) { return std::string(row.param.name); });
+                        "C:\\Users\\Jos\xc3\xa9\\na\xc3\xafve.txt"},
+                    Row{"LongOwnPathQuoted", R"("{own}" "C:\docs\plan.txt")", R"("C:\docs\plan.txt")", kLongNonAsciiFolder},
+                    Row{"LongOwnPathUnquoted", R"({own} C:\docs\plan.txt)", R"(C:\docs\plan.txt)", kLongNonAsciiFolder})),
+    [](const testing::TestParamInfo<std::tuple<std::wstring, Row>>& param) {
+      return NameOf(std::get<0>(param.param)) + "_" + std::get<1>(param.param).name;
+    });
 
 TEST_F(Launcher, OwnPathInAnyAsciiCase) {
   std::wstring upper = kRecording;
@@ -173,25 +215,116 @@ TEST_F(Launcher, StartsExactlyOnce) {
   EXPECT_EQ(Records().size(), 1u);
 }
 
-TEST_F(Launcher, NeverWaitsForTheProgram) {
-  SetEnvironmentVariableW(L"OPENER_RECORD_HOLD_MS", L"4000");
-  EXPECT_EQ(Start(kRecording, L"\"" + kRecording + L"\" a.txt"), 0u);
-  EXPECT_FALSE(Exists(record_ + L".done")) << "the launcher ended only after the program it started";
+// What sets the two launchers apart: opener.exe ends at once, opener-wait.exe once its
+// program has ended, with that program's exit code.
+class EachLauncher : public Launcher, public testing::WithParamInterface<std::wstring> {
+ protected:
+  std::wstring Quoted() const { return L"\"" + GetParam() + L"\""; }
+};
+
+TEST_P(EachLauncher, WaitsOnlyWhenItShould) {
+  SetEnvironmentVariableW(L"OPENER_RECORD_HOLD_MS", L"3000");
+  EXPECT_EQ(Start(GetParam(), Quoted() + L" a.txt"), 0u);
+  if (Waits(GetParam())) {
+    EXPECT_GE(lifetimeMs_, 3000u);
+    EXPECT_TRUE(Exists(record_ + L".done")) << "the launcher ended before the program it started";
+  } else {
+    EXPECT_LT(lifetimeMs_, 3000u);
+    EXPECT_FALSE(Exists(record_ + L".done")) << "the launcher ended only after the program it started";
+  }
   EXPECT_EQ(Records().size(), 1u);
   for (int i = 0; i < 200 && !Exists(record_ + L".done"); ++i) Sleep(100);
   EXPECT_TRUE(Exists(record_ + L".done")) << "the started program did not run on by itself";
 }
 
-TEST_F(Launcher, MissingProgramGivesWinExecError) {
+TEST_P(EachLauncher, HandsOnTheProgramsExitCodeWhenItWaits) {
+  for (DWORD code : {0ul, 1ul, 42ul, 255ul, 3221225477ul}) {
+    SetEnvironmentVariableW(L"OPENER_RECORD_EXIT", std::to_wstring(code).c_str());
+    EXPECT_EQ(Start(GetParam(), Quoted() + L" a.txt"), Waits(GetParam()) ? code : 0u) << code;
+  }
+}
+
+// Windows keeps the ANSI command line in 65,535 bytes: 21,000 CJK characters (63,000 bytes
+// in UTF-8) fit, 30,000 do not, and a cut command line must not be started.
+TEST_P(EachLauncher, CutCommandLineStartsNothing) {
+  std::wstring fits = Quoted() + L" " + std::wstring(21000, L'\x65e5');
+  EXPECT_EQ(Start(GetParam(), fits), 0u);
+  std::vector<std::string> lines = Records();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], "5\trecorder.exe \"" + Narrow(fits.substr(Quoted().size() + 1)) + "\"");
+
+  DeleteFileW(record_.c_str());
+  EXPECT_EQ(Start(GetParam(), Quoted() + L" " + std::wstring(30000, L'\x65e5')), DWORD{ERROR_FILENAME_EXCED_RANGE});
+  Sleep(500);
+  EXPECT_TRUE(ReadFile(record_).empty()) << "a cut command line was started";
+}
+
+TEST_P(EachLauncher, ManyAtOnceEachStartTheirOwn) {
+  const int count = Waits(GetParam()) ? 20 : 50;
+  std::vector<HANDLE> launchers;
+  for (int i = 0; i < count; ++i) {
+    std::wstring record = record_ + L"." + std::to_wstring(i);
+    DeleteFileW(record.c_str());
+    SetEnvironmentVariableW(L"OPENER_RECORD", record.c_str());
+    SetEnvironmentVariableW(L"OPENER_RECORD_EXIT", std::to_wstring(100 + i).c_str());
+    std::wstring commandLine = Quoted() + L" C:\\files\\file-" + std::to_wstring(i) + L".txt";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(GetParam().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process));
+    CloseHandle(process.hThread);
+    launchers.push_back(process.hProcess);
+  }
+  EXPECT_EQ(WaitForMultipleObjects(static_cast<DWORD>(count), launchers.data(), TRUE, 60000), WAIT_OBJECT_0);
+  for (int i = 0; i < count; ++i) {
+    DWORD code = 0xFFFFFFFF;
+    GetExitCodeProcess(launchers[static_cast<std::size_t>(i)], &code);
+    EXPECT_EQ(code, Waits(GetParam()) ? static_cast<DWORD>(100 + i) : 0u);
+    CloseHandle(launchers[static_cast<std::size_t>(i)]);
+  }
+  for (int i = 0; i < count; ++i) {
+    std::vector<std::string> lines = Records(record_ + L"." + std::to_wstring(i), 1);
+    EXPECT_EQ(lines, std::vector<std::string>{"5\trecorder.exe \"C:\\files\\file-" + std::to_string(i) + ".txt\""});
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Both, EachLauncher, testing::ValuesIn(kLaunchers),
+                         [](const testing::TestParamInfo<std::wstring>& param) { return NameOf(param.param); });
+
+TEST_F(Launcher, MissingProgramGivesTheSameWinExecErrorFromBoth) {
   DWORD code = Start(TestDir() + L"opener-missing.exe", L"opener-missing a.txt");
   EXPECT_TRUE(code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) << code;
+  EXPECT_EQ(Start(TestDir() + L"opener-wait-missing.exe", L"opener-wait-missing a.txt"), code);
 }
 
 TEST_F(Launcher, ShippedTemplateNamesAMissingEditor) {
-  std::wstring shipped = TestDir() + L"..\\..\\launcher\\opener.exe";
-  ASSERT_TRUE(Exists(shipped));
-  DWORD code = Start(shipped, L"opener a.txt");
-  EXPECT_TRUE(code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) << code;
+  for (const wchar_t* name : {L"opener", L"opener-wait"}) {
+    std::wstring shipped = TestDir() + L"..\\..\\launcher\\" + name + L".exe";
+    ASSERT_TRUE(Exists(shipped));
+    DWORD code = Start(shipped, name + std::wstring(L" a.txt"));
+    EXPECT_TRUE(code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) << code;
+  }
+}
+
+// As Git for Windows starts its editor: our own path quoted, then the file's path with
+// forward slashes, in double quotes when it holds a space. The template the README
+// recommends for this use leaves %s unquoted, so that both forms reach the editor whole.
+TEST_F(Launcher, ServesAsGitsEditor) {
+  std::wstring editor = Retarget(L"opener-wait-git.exe", "\"" + Narrow(TestDir()) + "recorder.exe\" %s", kWaiting);
+  SetEnvironmentVariableW(L"OPENER_RECORD_HOLD_MS", L"1000");
+  SetEnvironmentVariableW(L"OPENER_RECORD_APPEND", L"Edited in the editor");
+  for (const wchar_t* folder : {L"git message", L"git-message"}) {
+    std::wstring dir = TestDir() + folder;
+    CreateDirectoryW(dir.c_str(), nullptr);
+    std::wstring message = dir + L"\\COMMIT_EDITMSG";
+    WriteFile(message, "Subject\n");
+    std::wstring path = message;
+    for (wchar_t& c : path) c = (c == L'\\') ? L'/' : c;
+    if (path.find(L' ') != std::wstring::npos) path = L"\"" + path + L"\"";
+    EXPECT_EQ(Start(editor, L"\"" + editor + L"\" " + path), 0u);
+    EXPECT_EQ(ReadFile(message), "Subject\nEdited in the editor\n") << Narrow(path);
+  }
 }
 
 TEST_F(Launcher, ReadsItsBlockAtRunTime) {
@@ -243,35 +376,6 @@ TEST_F(Launcher, CommandTooLongForWindowsGivesWinExecError) {
   EXPECT_LE(code, 31u) << "not an error value of WinExec's (a crash?)";
   Sleep(500);
   EXPECT_TRUE(ReadFile(record_).empty()) << "a command longer than Windows allows was started";
-}
-
-TEST_F(Launcher, FiftyAtOnceEachStartTheirOwn) {
-  constexpr int kCount = 50;
-  std::vector<HANDLE> launchers;
-  for (int i = 0; i < kCount; ++i) {
-    std::wstring record = record_ + L"." + std::to_wstring(i);
-    DeleteFileW(record.c_str());
-    SetEnvironmentVariableW(L"OPENER_RECORD", record.c_str());
-    std::wstring commandLine = L"\"" + kRecording + L"\" C:\\files\\file-" + std::to_wstring(i) + L".txt";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(kRecording.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &process));
-    CloseHandle(process.hThread);
-    launchers.push_back(process.hProcess);
-  }
-  EXPECT_EQ(WaitForMultipleObjects(kCount, launchers.data(), TRUE, 60000), WAIT_OBJECT_0);
-  for (HANDLE launcher : launchers) {
-    DWORD code = 0xFFFFFFFF;
-    GetExitCodeProcess(launcher, &code);
-    EXPECT_EQ(code, 0u);
-    CloseHandle(launcher);
-  }
-  for (int i = 0; i < kCount; ++i) {
-    std::vector<std::string> lines = Records(record_ + L"." + std::to_wstring(i), 1);
-    EXPECT_EQ(lines, std::vector<std::string>{"5\trecorder.exe \"C:\\files\\file-" + std::to_string(i) + ".txt\""});
-  }
 }
 
 TEST_F(Launcher, ProgramInAFolderWithSpaces) {

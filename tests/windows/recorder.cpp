@@ -1,7 +1,13 @@
 // The tests' stand-in for an editor: appends one line to the file named by OPENER_RECORD,
-// "<show mode>\t<its own raw command line, as UTF-8>\n". With OPENER_RECORD_HOLD_MS set,
-// it then stays that long and creates "<record>.done", to show that nobody waited for it.
+// "<show mode>\t<its own raw command line, as UTF-8>\n". Then, as set by the environment:
+// - OPENER_RECORD_HOLD_MS: stays that long, then creates "<record>.done", to show
+//   whether anybody waited for it;
+// - OPENER_RECORD_APPEND: appends that line to the file named by its last argument, as
+//   an editor saves the file it was given (after the hold);
+// - OPENER_RECORD_EXIT: ends with that exit code (all 32 bits);
+// - OPENER_RECORD_STARTED: writes the performance counter as it was on entry to that file.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 
@@ -21,9 +27,24 @@ std::string Utf8(const wchar_t* text) {
   return out;
 }
 
+bool Append(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  return true;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  LARGE_INTEGER entered;
+  QueryPerformanceCounter(&entered);
+  std::wstring started = Environment(L"OPENER_RECORD_STARTED");
+  if (!started.empty()) Append(started, std::to_string(entered.QuadPart) + "\n");
+
   std::wstring record = Environment(L"OPENER_RECORD");
   if (record.empty()) return 1;
 
@@ -31,19 +52,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   startup.cb = sizeof startup;
   GetStartupInfoW(&startup);
   int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-  std::string line = std::to_string(show) + "\t" + Utf8(GetCommandLineW()) + "\n";
-
-  HANDLE file = CreateFileW(record.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 2;
-  DWORD written = 0;
-  WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-  CloseHandle(file);
+  if (!Append(record, std::to_string(show) + "\t" + Utf8(GetCommandLineW()) + "\n")) return 2;
 
   std::wstring hold = Environment(L"OPENER_RECORD_HOLD_MS");
-  if (!hold.empty()) {
-    Sleep(static_cast<DWORD>(std::wcstoul(hold.c_str(), nullptr, 10)));
-    CloseHandle(CreateFileW((record + L".done").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  }
-  return 0;
+  if (!hold.empty()) Sleep(static_cast<DWORD>(std::wcstoul(hold.c_str(), nullptr, 10)));
+  std::wstring line = Environment(L"OPENER_RECORD_APPEND");
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (!line.empty() && argv && argc > 1) Append(argv[argc - 1], Utf8(line.c_str()) + "\n");
+  if (!hold.empty()) CloseHandle(CreateFileW((record + L".done").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  return static_cast<int>(std::wcstoul(Environment(L"OPENER_RECORD_EXIT").c_str(), nullptr, 10));
 }
