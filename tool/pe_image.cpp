@@ -1,5 +1,7 @@
 #include "pe_image.h"
 
+#include <algorithm>
+
 namespace {
 
 std::uint16_t ReadLe16(std::string_view file, std::size_t offset) {
@@ -63,6 +65,7 @@ std::string ReadPeImage(std::string_view file, PeImage& image) {
   for (std::size_t i = 0; i < sectionCount; ++i) {
     std::size_t rawSize = ReadLe32(file, headers + 40 * i + 16);
     std::size_t rawOffset = ReadLe32(file, headers + 40 * i + 20);
+    if (rawSize != 0) image.sectionsEnd = std::max(image.sectionsEnd, rawOffset + rawSize);
     if (rawSize != 0 && Fits(file, rawOffset, rawSize)) image.sections.push_back({rawOffset, rawOffset + rawSize});
   }
   return "";

@@ -18,6 +18,7 @@ struct PeImage {
     std::size_t begin, end;
   };
   std::vector<Range> sections;  // each section's raw data in the file
+  std::size_t sectionsEnd = 0;  // where the last section's raw data ends, inside the file or not
 };
 
 // Reads the headers of `file`; returns what is wrong, or "" when it is a PE executable.

@@ -15,7 +15,16 @@ std::string LocateTemplateBlock(std::string_view file, std::size_t& offset);
 // The template as the launcher reads it, from the block at `offset`.
 std::string ReadStoredTemplate(std::string_view file, std::size_t offset);
 
-// What makes `text` unusable as a template (too long, a NUL inside), or "".
+// The template as printed for a person: each control character shown as <0xNN>, so
+// that what is shown is what starts (a CR cannot hide the text before it).
+std::string ShownTemplate(std::string_view text);
+
+// A template file's bytes made the template: a leading UTF-8 byte order mark and one
+// trailing newline dropped. Returns what is wrong (UTF-16 text), or "".
+std::string TemplateFromFile(std::string& bytes);
+
+// What makes `text` unusable as a template (too long, a NUL or another control
+// character but tab, the marker inside), or "".
 std::string CheckTemplateText(std::string_view text);
 
 // What may go wrong with a usable template once the launcher starts it.

@@ -64,6 +64,7 @@ struct Refusal {
   std::string file;
   std::string text;
   std::string message;
+  bool evenWithForce = true;  // --force changes nothing
 };
 
 void PrintTo(const Refusal& row, std::ostream* out) { *out << row.name; }
@@ -75,10 +76,13 @@ std::string WithBytes(std::string file, std::size_t at, std::string_view bytes) 
 class Refusals : public testing::TestWithParam<Refusal> {};
 
 TEST_P(Refusals, LeaveTheFileAsItWas) {
-  std::string file = GetParam().file;
-  std::vector<std::string> warnings;
-  EXPECT_EQ(RewriteTemplate(file, GetParam().text, false, warnings), GetParam().message);
-  EXPECT_EQ(file, GetParam().file);
+  for (bool force : {false, true}) {
+    if (force && !GetParam().evenWithForce) continue;
+    std::string file = GetParam().file;
+    std::vector<std::string> warnings;
+    EXPECT_EQ(RewriteTemplate(file, GetParam().text, force, warnings), GetParam().message) << force;
+    EXPECT_EQ(file, GetParam().file);
+  }
 }
 
 const std::string kPe = BuildPe();
@@ -96,6 +100,18 @@ PeShape SignedShape() {
   return shape;
 }
 const std::string kSigned = BuildPe(SignedShape());
+
+// A security directory entry saying the certificate table is at `offset`, `size` bytes long.
+std::string WithCertificateEntry(std::uint32_t offset, std::uint32_t size) {
+  std::string file = kPe + std::string(0x100, 'C');
+  WriteLe32(file, 0x58 + 96 + 8 * 4, offset);
+  WriteLe32(file, 0x58 + 96 + 8 * 4 + 4, size);
+  return file;
+}
+const std::uint32_t kEnd = static_cast<std::uint32_t>(kPe.size() + 0x100);
+const char kNotACertificateTable[] =
+    "the file's security directory does not point at a certificate table after the program, at the end of the file; "
+    "cannot remove it";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Refusals,
@@ -121,7 +137,19 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"TooLong", kPe, std::string(244, 'x'), "the template is 244 bytes long; the block holds at most 243"},
         Refusal{"NulInside", kPe, std::string("ed\0%s", 5), "the template holds a NUL byte"},
         Refusal{"Signed", kSigned, "ed %s",
-                "the file is signed (Authenticode); rewriting it breaks the signature (--force removes it)"}),
+                "the file is signed (Authenticode); rewriting it breaks the signature (--force removes it)", false},
+        Refusal{"CarriageReturn", kPe, "evil.exe [%s]\r\"C:\\Ed\\ed.exe\" \"%s\"",
+                "the template holds a control character (<0x0D> at byte 13); only tab may stand in a command"},
+        Refusal{"LineFeed", kPe, "ed %s\n", "the template holds a control character (<0x0A> at byte 5); only tab may stand in a command"},
+        Refusal{"HoldsTheMarker", kPe, "ed __FILENAME__ %s",
+                "the template holds the marker __FILENAME__; the block could not be found again"},
+        // Bogus entries that --force would once have cut: into the program's section, the last
+        // byte alone, unaligned, too short to be a table, not reaching the end.
+        Refusal{"CertificateInASection", WithCertificateEntry(0x300, kEnd - 0x300), "ed %s", kNotACertificateTable},
+        Refusal{"CertificateOfNothing", WithCertificateEntry(kEnd - 1, 0), "ed %s", kNotACertificateTable},
+        Refusal{"CertificateUnaligned", WithCertificateEntry(kEnd - 0x1c, 0x1c), "ed %s", kNotACertificateTable},
+        Refusal{"CertificateTooShort", WithCertificateEntry(kEnd - 4, 4), "ed %s", kNotACertificateTable},
+        Refusal{"CertificateShortOfTheEnd", WithCertificateEntry(kEnd - 0x20, 0x18), "ed %s", kNotACertificateTable}),
     [](const testing::TestParamInfo<Refusal>& row) { return std::string(row.param.name); });
 
 TEST(Signature, ForceRemovesItCleanly) {
@@ -143,19 +171,51 @@ TEST(Signature, TableNotAtTheEndIsNeverCut) {
   std::string file = kSigned + "trailing data";
   std::string before = file;
   std::vector<std::string> warnings;
-  EXPECT_EQ(RewriteTemplate(file, "ed %s", true, warnings),
-            "the file is signed, and its certificate table is not at the end of the file; cannot remove it");
+  EXPECT_EQ(RewriteTemplate(file, "ed %s", true, warnings), kNotACertificateTable);
   EXPECT_EQ(file, before);
 }
 
 TEST(Warnings, NameWhatWillGoWrong) {
-  EXPECT_EQ(TemplateWarnings(R"("C:\Program Files\Ed\ed.exe" "%s")"), std::vector<std::string>{});
-  EXPECT_EQ(TemplateWarnings(R"(C:\Ed\ed.exe "%s")"), std::vector<std::string>{});
-  EXPECT_EQ(TemplateWarnings("viewer"),
-            std::vector<std::string>{"the template has no %s: the file name given to the launcher will be dropped"});
-  EXPECT_EQ(TemplateWarnings(R"(C:\Program Files\Ed\ED.EXE "%s")"),
-            std::vector<std::string>{"the program path is not in double quotes and holds a space: Windows may start "
-                                     R"(C:\Program.exe instead; put the path in double quotes)"});
+  const std::string noPlaceholder = "the template has no %s: the file name given to the launcher will be dropped";
+  const std::string notUtf8 = "the template is not UTF-8 text: Windows 10 version 1903 and later read it as UTF-8, so its "
+                              "non-ASCII characters will come out wrong";
+  auto unquoted = [](const std::string& first) {
+    return "the program path is not in double quotes and holds a space: Windows may start " + first +
+           ".exe instead; put the path in double quotes";
+  };
+  auto relative = [](const std::string& program) {
+    return "the program is named without a full path (" + program +
+           "): Windows looks for it in the current folder first, where a file opened from a download folder can bring "
+           "its own; give its full path";
+  };
+  const std::vector<std::pair<std::string, std::vector<std::string>>> rows = {
+      {R"("C:\Program Files\Ed\ed.exe" "%s")", {}},
+      {R"(C:\Ed\ed.exe "%s")", {}},
+      {R"(  C:\Ed\ed.exe "%s")", {}},
+      {R"(\\server\tools\ed.exe %s)", {}},
+      {R"(C:\Tools\ed.com "%s" --log C:\x.exe)", {}},
+      {"\"C:\\\xe7\xb7\xa8\xe9\x9b\x86\\ed.exe\" %s", {}},
+      {"%s", {}},
+      {R"(C:\Ed\viewer)", {noPlaceholder}},
+      {R"(C:\Program Files\Ed\ED.EXE "%s")", {unquoted(R"(C:\Program)")}},
+      {R"(C:\Program Files\Ed\ed "%s")", {unquoted(R"(C:\Program)")}},
+      {R"(notepad.exe "%s")", {relative("notepad.exe")}},
+      {R"("tools\ed.exe" "%s")", {relative(R"(tools\ed.exe)")}},
+      {"\"C:\\\xc9" "diteur\\ed.exe\" %s", {notUtf8}},
+      {"viewer", {noPlaceholder, relative("viewer")}}};
+  for (const auto& [text, warnings] : rows) EXPECT_EQ(TemplateWarnings(text), warnings) << text;
+}
+
+TEST(TemplateText, FromFileAndShown) {
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"ed %s\n", "ed %s"}, {"ed %s\r\n", "ed %s"}, {"ed %s\n\n", "ed %s\n"}, {"\xef\xbb\xbf" "ed %s\r\n", "ed %s"}};
+  for (auto [bytes, text] : files) {
+    EXPECT_EQ(TemplateFromFile(bytes), "");
+    EXPECT_EQ(bytes, text);
+  }
+  for (std::string utf16 : {std::string("\xff\xfe" "e\0d\0", 6), std::string("e\0d\0", 4), std::string("\xfe\xff\0e\0d", 6)})
+    EXPECT_EQ(TemplateFromFile(utf16), "the template file is UTF-16 text; save it as UTF-8");
+  EXPECT_EQ(ShownTemplate("evil.exe\r\"C:\\Ed\\ed.exe\"\t%s\x7f"), "evil.exe<0x0D>\"C:\\Ed\\ed.exe\"<0x09>%s<0x7F>");
 }
 
 TEST(Checksum, MatchesTheKnownAlgorithm) {

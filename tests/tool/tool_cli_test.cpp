@@ -2,13 +2,19 @@
 // host and for Windows (run under Wine), so that both programs pass the same cases.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <thread>
 
 #include "pe_builder.h"
 #include "process.h"
 
 #ifndef _WIN32
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+extern char** environ;
 #endif
 
 namespace {
@@ -45,9 +51,11 @@ class Tool : public testing::Test {
 };
 
 TEST_F(Tool, HelpAndVersion) {
-  ProcessResult help = Run({"--help"});
-  EXPECT_EQ(help.exitCode, 0);
-  EXPECT_NE(help.out.find("Usage:"), std::string::npos);
+  for (auto args : {std::vector<std::string>{"--help"}, {"set", "--help"}, {"show", "--help"}, {"set", exe_, "x", "-h"}}) {
+    ProcessResult help = Run(args);
+    EXPECT_EQ(help.exitCode, 0) << testing::PrintToString(args);
+    EXPECT_EQ(help.out.rfind("Usage:", 0), 0u) << help.out;
+  }
   ProcessResult version = Run({"--version"});
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out, "opener-template " OPENER_VERSION "\n");
@@ -57,7 +65,8 @@ TEST_F(Tool, UsageErrorsExitTwo) {
   const std::vector<std::vector<std::string>> cases = {
       {}, {"bogus"}, {"show"}, {"show", exe_, exe_}, {"show", "--force", exe_}, {"set", exe_},
       {"set", exe_, "a", "b"}, {"set", exe_, "x", "--frobnicate"}, {"set", exe_, "x", "--from-file", "f"},
-      {"set", exe_, "--output"}, {"set", "--offset", exe_, "x"}};
+      {"set", exe_, "--output"}, {"set", "--offset", exe_, "x"}, {"show", "-"}, {"set", "-", "x"},
+      {"set", exe_, "x", "--output", "-"}};
   for (const auto& args : cases) {
     ProcessResult result = Run(args);
     EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(args);
@@ -71,6 +80,11 @@ TEST_F(Tool, ShowPrintsTheTemplateAndOffset) {
   EXPECT_EQ(Show(exe_), "\"D:\\Program Files\\ZEPHANTA\\Ovrix.exe\" \"%s\"\n");
   ProcessResult shown = Run({"show", "--offset", exe_});
   EXPECT_EQ(shown.out, "\"D:\\Program Files\\ZEPHANTA\\Ovrix.exe\" \"%s\"\n" + std::to_string(kBuiltBlockOffset) + "\n");
+  // What is shown is what starts: a CR does not hide the program before it.
+  PeShape hidden;
+  hidden.templateText = "evil.exe [%s]\r\"C:\\Ed\\ed.exe\" \"%s\"";
+  WriteBytes(exe_, BuildPe(hidden));
+  EXPECT_EQ(Show(exe_), "evil.exe [%s]<0x0D>\"C:\\Ed\\ed.exe\" \"%s\"\n");
 }
 
 TEST_F(Tool, SetRoundTrips) {
@@ -83,12 +97,27 @@ TEST_F(Tool, SetRoundTrips) {
   }
 }
 
-TEST_F(Tool, FromFileDropsOneNewline) {
-  WriteBytes(folder_ + "template.txt", "ed \"%s\"\n\n");
+TEST_F(Tool, FromFileDropsOneNewlineAndAByteOrderMark) {
+  WriteBytes(folder_ + "template.txt", "\xef\xbb\xbf" "C:\\Ed\\ed.exe \"%s\"\r\n");
   EXPECT_EQ(Run({"set", exe_, "--from-file", folder_ + "template.txt"}).exitCode, 0);
-  EXPECT_EQ(Show(exe_), "ed \"%s\"\n\n");
-  EXPECT_EQ(Run({"set", "--from-file", "-", exe_}, "from stdin %s\r\n").exitCode, 0);
-  EXPECT_EQ(Show(exe_), "from stdin %s\n");
+  EXPECT_EQ(Show(exe_), "C:\\Ed\\ed.exe \"%s\"\n");
+  EXPECT_EQ(Run({"set", "--from-file", "-", exe_}, "C:\\from\\stdin.exe %s\n").exitCode, 0);
+  EXPECT_EQ(Show(exe_), "C:\\from\\stdin.exe %s\n");
+
+  const std::string kept = ReadBytes(exe_);
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {std::string("\xff\xfe" "e\0d\0 \0%\0s\0", 12), "the template file is UTF-16 text; save it as UTF-8"},
+      {"ed %s\n\n", "the template holds a control character (<0x0A> at byte 5); only tab may stand in a command"},
+      {std::string(5000, 'x'), "larger than 4096 bytes, more than any template"}};
+  for (const auto& [bytes, message] : refused) {
+    WriteBytes(folder_ + "template.txt", bytes);
+    ProcessResult result = Run({"set", exe_, "--from-file", folder_ + "template.txt"});
+    EXPECT_EQ(result.exitCode, 1);
+    std::string named = message.rfind("larger", 0) == 0 || message.rfind("the template file", 0) == 0
+                            ? folder_ + "template.txt" : exe_;
+    EXPECT_EQ(result.err, "opener-template: " + named + ": " + message + "\n");
+  }
+  EXPECT_EQ(ReadBytes(exe_), kept);
 }
 
 TEST_F(Tool, OutputLeavesTheInput) {
@@ -121,17 +150,72 @@ TEST_F(Tool, RefusalsSayWhyAndChangeNothing) {
   ProcessResult missing = Run({"show", folder_ + "missing.exe"});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_EQ(missing.err.rfind("opener-template: " + folder_ + "missing.exe: cannot read: ", 0), 0u) << missing.err;
+  EXPECT_EQ(missing.err.find("error "), std::string::npos) << "the system's words, not a number: " << missing.err;
+}
+
+// Only a regular file that may be written is replaced; nothing else is read whole.
+TEST_F(Tool, RefusesWhatIsNotARegularWritableFile) {
+  namespace fs = std::filesystem;
+  const std::string readOnly = folder_ + "read-only.exe", huge = folder_ + "huge.exe";
+  WriteBytes(readOnly, BuildPe());
+  fs::permissions(fs::u8path(readOnly), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  WriteBytes(huge, BuildPe());
+  fs::resize_file(fs::u8path(huge), (std::uintmax_t{256} << 20) + 1);
+  struct Case {
+    std::vector<std::string> args;
+    std::string named, message;
+  };
+  std::vector<Case> cases = {
+      {{"set", readOnly, "C:\\Ed\\ed.exe %s"}, readOnly, "the file is read-only"},
+      {{"set", exe_, "C:\\Ed\\ed.exe %s", "--output", readOnly}, readOnly, "the file is read-only"},
+      {{"set", exe_, "C:\\Ed\\ed.exe %s", "--output", folder_}, folder_, "not a regular file"},
+      {{"show", folder_}, folder_, "not a regular file"},
+      {{"show", huge}, huge, "larger than 256 MiB, more than any launcher"}};
+#ifndef _WIN32
+  // A FIFO with no writer, and a link to it: refused at once, left as they were.
+  const std::string fifo = folder_ + "fifo", link = folder_ + "link-to-fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(symlink(fifo.c_str(), link.c_str()), 0);
+  cases.push_back({{"show", fifo}, fifo, "not a regular file"});
+  cases.push_back({{"set", fifo, "C:\\Ed\\ed.exe %s"}, fifo, "not a regular file"});
+  cases.push_back({{"set", exe_, "C:\\Ed\\ed.exe %s", "--output", link}, link, "not a regular file"});
+#endif
+  for (const Case& c : cases) {
+    ProcessResult result = Run(c.args);
+    EXPECT_EQ(result.exitCode, 1) << testing::PrintToString(c.args);
+    EXPECT_EQ(result.err, "opener-template: " + c.named + ": " + c.message + "\n");
+  }
+  EXPECT_EQ(ReadBytes(readOnly), BuildPe());
+  EXPECT_EQ(ReadBytes(exe_), BuildPe());
+#ifndef _WIN32
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_TRUE(fs::is_symlink(link));
+#endif
+  fs::permissions(fs::u8path(readOnly), fs::perms::owner_write, fs::perm_options::add);
+}
+
+// Where Windows' plain file functions stop at 260 characters.
+TEST_F(Tool, LongPathIsReplacedWhole) {
+  std::string folder = folder_ + std::string(240 - folder_.size(), 'd');
+  std::filesystem::create_directory(std::filesystem::u8path(folder));
+  std::string exe = folder + "/opener-x.exe";
+  WriteBytes(exe, BuildPe());
+  ProcessResult set = Run({"set", exe, "C:\\Ed\\ed.exe %s"});
+  EXPECT_EQ(set.exitCode, 0) << set.err;
+  EXPECT_EQ(Show(exe), "C:\\Ed\\ed.exe %s\n");
+  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(folder)))
+    EXPECT_EQ(entry.path().filename(), "opener-x.exe") << "left behind";
 }
 
 TEST_F(Tool, ForceRemovesTheSignature) {
   PeShape shape;
   shape.certificate = "certificate table";
   WriteBytes(exe_, BuildPe(shape));
-  ProcessResult result = Run({"set", "--force", exe_, "ed %s"});
+  ProcessResult result = Run({"set", "--force", exe_, "C:\\Ed\\ed.exe %s"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(result.err, "opener-template: " + exe_ + ": warning: the signature was removed; sign the file again\n");
   shape.certificate.clear();
-  shape.templateText = "ed %s";
+  shape.templateText = "C:\\Ed\\ed.exe %s";
   EXPECT_EQ(ReadBytes(exe_), BuildPe(shape));
 }
 
@@ -165,12 +249,58 @@ TEST_F(Tool, ConcurrentSetsLeaveOneWholeTemplate) {
 }
 
 #ifndef _WIN32
-TEST_F(Tool, KeepsPermissionBits) {
+TEST_F(Tool, KeepsPermissionBitsAndOwner) {
   chmod(exe_.c_str(), 0751);
-  EXPECT_EQ(Run({"set", exe_, "ed %s"}).exitCode, 0);
+  bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(exe_.c_str(), 4321, 4322), 0);
+  }
+  EXPECT_EQ(Run({"set", exe_, "C:\\Ed\\ed.exe %s"}).exitCode, 0);
   struct stat info {};
   stat(exe_.c_str(), &info);
   EXPECT_EQ(info.st_mode & 07777, 0751u);
+  if (root) {
+    EXPECT_EQ(std::make_pair(info.st_uid, info.st_gid), std::make_pair(uid_t{4321}, gid_t{4322}));
+  }
+}
+
+// A link is followed: its target is rewritten, in the target's folder, and the link stays.
+TEST_F(Tool, LinkStaysALink) {
+  std::filesystem::create_directory(folder_ + "real");
+  std::string real = folder_ + "real/opener.exe", link = folder_ + "link.exe";
+  WriteBytes(real, BuildPe());
+  ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+  EXPECT_EQ(Run({"set", link, "C:\\Ed\\ed.exe %s"}).exitCode, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(Show(real), "C:\\Ed\\ed.exe %s\n");
+}
+
+// SIGTERM while the new file is written: the temporary file goes, the original stays.
+TEST_F(Tool, EndedWhileWritingLeavesNothingBehind) {
+  PeShape large;
+  large.overlay = std::string(std::size_t{200} << 20, 'o');
+  const std::string original = BuildPe(large);
+  WriteBytes(exe_, original);
+  std::vector<std::string> args = {kTool, "set", exe_, "C:\\Ed\\ed.exe %s"};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, kTool.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+  auto temporaryExists = [&] {
+    for (const auto& entry : std::filesystem::directory_iterator(folder_))
+      if (entry.path().filename().string().find(".tmp-") != std::string::npos) return true;
+    return false;
+  };
+  bool seen = false;
+  for (int i = 0; i < 20000 && !(seen = temporaryExists()); ++i) usleep(500);
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(seen) << "the temporary file never appeared";
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_FALSE(temporaryExists());
+  EXPECT_TRUE(ReadBytes(exe_) == original) << "the original changed";
 }
 #endif
 
