@@ -159,7 +159,7 @@ void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 
 class CommandLines : public Launcher, public testing::WithParamInterface<std::tuple<std::wstring, Row>> {};
 
-// Every row gives both launchers the same tail; only their exit codes tell them apart.
+// Every row gives both launchers the same tail.
 TEST_P(CommandLines, StartTheTemplateWithTheTail) {
   auto [launcher, row] = GetParam();
   if (row.folder) {
