@@ -103,7 +103,6 @@ int main(int argc, char** argv) {
   std::printf("  launcher overhead: opener.exe %.2f ms, opener-wait.exe %.2f ms; ratio wait/opener %.2f\n",
               Median(times[1]) - direct, Median(times[2]) - direct,
               (Median(times[2]) - direct) / std::max(0.001, Median(times[1]) - direct));
-  DeleteFileW(record.c_str());
-  DeleteFileW(started.c_str());
+  for (const std::wstring& file : {record, record + L".done", started}) DeleteFileW(file.c_str());
   return 0;
 }

@@ -8,7 +8,9 @@
 #include "pe_builder.h"
 #include "process.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -233,6 +235,20 @@ TEST_F(Tool, FailedWriteLeavesNothingBehind) {
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.err.find(": cannot write: "), std::string::npos) << result.err;
   EXPECT_EQ(ReadBytes(exe_), BuildPe());
+#ifdef _WIN32
+  // OUT held open by another program: the rename fails, said in Windows' own words.
+  std::string out = folder_ + "held.exe";
+  WriteBytes(out, "held");
+  HANDLE held = CreateFileA(out.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  result = Run({"set", exe_, "C:\\Ed\\ed.exe %s", "--output", out});
+  CloseHandle(held);
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err.rfind("opener-template: " + out + ": cannot replace the file: ", 0), 0u) << result.err;
+  EXPECT_EQ(result.err.find("error "), std::string::npos) << "the system's words, not a number: " << result.err;
+  EXPECT_EQ(ReadBytes(out), "held");
+  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(folder_)))
+    EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << "left behind";
+#endif
 }
 
 TEST_F(Tool, ConcurrentSetsLeaveOneWholeTemplate) {
