@@ -136,7 +136,23 @@ std::string ReplaceableTarget(const std::string& path, std::string& target) {
     bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     return missing ? "" : "cannot read: " + ErrorText(error);  // a missing one is written anew, or fails then
   }
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "not a regular file";
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    // A link: the file it leads to is rewritten, in that file's own folder.
+    HANDLE file = CreateFileW(longPath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "cannot follow the link: " + LastError();
+    std::wstring resolved(32768, L'\0');
+    DWORD n = GetFinalPathNameByHandleW(file, resolved.data(), static_cast<DWORD>(resolved.size()), FILE_NAME_NORMALIZED);
+    DWORD error = GetLastError();
+    CloseHandle(file);
+    if (n == 0 || n >= resolved.size()) return "cannot follow the link: " + ErrorText(error);
+    resolved.resize(n);
+    int size = WideCharToMultiByte(CP_ACP, 0, resolved.data(), static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+    target.assign(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, resolved.data(), static_cast<int>(n), target.data(), size, nullptr, nullptr);
+    attributes = GetFileAttributesW(resolved.c_str());
+  }
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return "not a regular file";
   if (attributes & FILE_ATTRIBUTE_READONLY) return "the file is read-only";
   return "";
 }
