@@ -149,7 +149,7 @@ std::vector<std::string> TemplateWarnings(std::string_view text) {
     program = rest.substr(0, rest.find(' '));
     std::string_view after = rest.substr(program.size());
     std::string_view continued = after.substr(0, std::min(after.find('"'), after.find(kPlaceholder)));
-    if (!HasExecutableExtension(program) && continued.find('\\') != std::string_view::npos) {
+    if (!HasExecutableExtension(program) && continued.find_first_of("\\/") != std::string_view::npos) {
       warnings.push_back("the program path is not in double quotes and holds a space: Windows may start " +
                          std::string(program) + ".exe instead; put the path in double quotes");
     }

@@ -199,6 +199,7 @@ TEST(Warnings, NameWhatWillGoWrong) {
       {R"(C:\Ed\viewer)", {noPlaceholder}},
       {R"(C:\Program Files\Ed\ED.EXE "%s")", {unquoted(R"(C:\Program)")}},
       {R"(C:\Program Files\Ed\ed "%s")", {unquoted(R"(C:\Program)")}},
+      {R"(C:/Program Files/Ed/ed.exe %s)", {unquoted("C:/Program")}},
       {R"(notepad.exe "%s")", {relative("notepad.exe")}},
       {R"("tools\ed.exe" "%s")", {relative(R"(tools\ed.exe)")}},
       {"\"C:\\\xc9" "diteur\\ed.exe\" %s", {notUtf8}},
