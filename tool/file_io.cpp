@@ -78,8 +78,7 @@ std::wstring LongPath(const std::string& path) {
   return L"\\\\?\\" + full;
 }
 
-HANDLE Open(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
-  std::wstring longPath = LongPath(path);
+HANDLE Open(const std::wstring& longPath, DWORD access, DWORD share, DWORD disposition) {
   if (longPath.empty()) {
     SetLastError(ERROR_INVALID_NAME);
     return INVALID_HANDLE_VALUE;
@@ -108,7 +107,7 @@ std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size
   DWORD attributes = GetFileAttributesW(longPath.c_str());
   if (longPath.empty() || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)))
     return "not a regular file";
-  HANDLE file = Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  HANDLE file = Open(longPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
   if (file == INVALID_HANDLE_VALUE) return "cannot read: " + LastError();
   std::string error;
   LARGE_INTEGER size{};
@@ -158,15 +157,14 @@ std::string ReplaceableTarget(const std::string& path, std::string& target) {
 }
 
 std::string ReplaceWholeFile(const std::string& target, const std::string& bytes, const std::string&) {
-  std::string temp;
+  std::wstring longTemp;
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
-    temp = TemporaryName(target, static_cast<int>(GetCurrentProcessId()), attempt);
-    file = Open(temp, GENERIC_WRITE, FILE_SHARE_DELETE, CREATE_NEW);
+    longTemp = LongPath(TemporaryName(target, static_cast<int>(GetCurrentProcessId()), attempt));
+    file = Open(longTemp, GENERIC_WRITE, FILE_SHARE_DELETE, CREATE_NEW);
     if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
   }
   if (file == INVALID_HANDLE_VALUE) return "cannot write: " + LastError();
-  std::wstring longTemp = LongPath(temp);
   std::wcsncpy(gTemporary, longTemp.c_str(), 32767);
   SetConsoleCtrlHandler(RemoveTemporary, TRUE);
 
