@@ -6,6 +6,5 @@
 int StartCommand(std::string& command) {
   // WinExec returns a value above 31 on success, else an error value (0: out of memory).
   UINT result = WinExec(command.c_str(), SW_SHOW);
-  if (result > 31) return 0;
-  return result == 0 ? ERROR_NOT_ENOUGH_MEMORY : static_cast<int>(result);
+  return result > 31 ? 0 : WinExecError(result);
 }

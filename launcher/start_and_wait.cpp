@@ -10,13 +10,6 @@ namespace {
 // (A handler, not the ignore flag: the flag would be inherited by the program.)
 BOOL WINAPI KeepWaiting(DWORD event) { return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT; }
 
-// CreateProcess's error as WinExec reports it: what lies beyond WinExec's range of
-// error values is "bad format", as WinExec itself says.
-int WinExecError(DWORD error) {
-  if (error == 0) return ERROR_NOT_ENOUGH_MEMORY;
-  return error > 31 ? ERROR_BAD_FORMAT : static_cast<int>(error);
-}
-
 }  // namespace
 
 // - started from a console, a console program uses that console (no second window);

@@ -42,6 +42,13 @@ class Tool : public testing::Test {
     return RunProcess(kTool, args, input);
   }
 
+  // True while `folder` holds a temporary file of a set (FILE.tmp-PID-N).
+  static bool HoldsTemporaryFile(const std::string& folder) {
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(folder)))
+      if (entry.path().filename().string().find(".tmp-") != std::string::npos) return true;
+    return false;
+  }
+
   std::string Show(const std::string& path) {
     ProcessResult shown = Run({"show", path});
     EXPECT_EQ(shown.exitCode, 0) << shown.err;
@@ -246,8 +253,7 @@ TEST_F(Tool, FailedWriteLeavesNothingBehind) {
   EXPECT_EQ(result.err.rfind("opener-template: " + out + ": cannot replace the file: ", 0), 0u) << result.err;
   EXPECT_EQ(result.err.find("error "), std::string::npos) << "the system's words, not a number: " << result.err;
   EXPECT_EQ(ReadBytes(out), "held");
-  for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(folder_)))
-    EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << "left behind";
+  EXPECT_FALSE(HoldsTemporaryFile(folder_)) << "left behind";
 #endif
 }
 
@@ -311,19 +317,14 @@ TEST_F(Tool, EndedWhileWritingLeavesNothingBehind) {
   argv.push_back(nullptr);
   pid_t pid = 0;
   ASSERT_EQ(posix_spawn(&pid, kTool.c_str(), nullptr, nullptr, argv.data(), environ), 0);
-  auto temporaryExists = [&] {
-    for (const auto& entry : std::filesystem::directory_iterator(folder_))
-      if (entry.path().filename().string().find(".tmp-") != std::string::npos) return true;
-    return false;
-  };
   bool seen = false;
-  for (int i = 0; i < 20000 && !(seen = temporaryExists()); ++i) usleep(500);
+  for (int i = 0; i < 20000 && !(seen = HoldsTemporaryFile(folder_)); ++i) usleep(500);
   kill(pid, SIGTERM);
   int status = 0;
   waitpid(pid, &status, 0);
   ASSERT_TRUE(seen) << "the temporary file never appeared";
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
-  EXPECT_FALSE(temporaryExists());
+  EXPECT_FALSE(HoldsTemporaryFile(folder_));
   EXPECT_TRUE(ReadBytes(exe_) == original) << "the original changed";
 }
 #endif

@@ -60,6 +60,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (!line.empty() && argv && argc > 1) Append(argv[argc - 1], Utf8(line.c_str()) + "\n");
+  LocalFree(argv);
   if (!hold.empty()) CloseHandle(CreateFileW((record + L".done").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   return static_cast<int>(std::wcstoul(Environment(L"OPENER_RECORD_EXIT").c_str(), nullptr, 10));
 }
