@@ -52,6 +52,15 @@ double StartUp(const std::wstring& exe, const std::wstring& started) {
   return entered == 0 ? -1 : 1000.0 * static_cast<double>(entered - before.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+// How the figures were made: which build, and whether Wine ran it on the processor or
+// under an emulator (cmake/wine-run says so in OPENER_WINE_EMULATED), where every
+// process start costs the emulator's own time.
+std::string HowRun() {
+  const char* emulator = std::getenv("OPENER_WINE_EMULATED");
+  std::string build = sizeof(void*) == 4 ? "32-bit build" : "64-bit build";
+  return emulator && *emulator ? build + ", emulated by " + emulator : build + ", native";
+}
+
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values.empty() ? 0 : values[values.size() / 2];
@@ -62,6 +71,7 @@ double Median(std::vector<double> values) {
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::atoi(argv[1]) : 60;
   const std::wstring folder = Folder();
+  const std::string how = "  [" + HowRun() + "]";
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   const std::wstring record = std::wstring(temp) + L"launch-bench-record.txt";
@@ -81,9 +91,9 @@ int main(int argc, char** argv) {
     FILETIME created, exited, kernel, user;
     GetProcessTimes(launcher, &created, &exited, &kernel, &user);
     CloseHandle(launcher);
-    std::printf("%-20ls its program running 3 s: lifetime %.3f s, CPU time %.1f ms (user %.1f, kernel %.1f)\n", name,
-                Seconds(exited) - Seconds(created), 1000 * (Seconds(user) + Seconds(kernel)), 1000 * Seconds(user),
-                1000 * Seconds(kernel));
+    std::printf("%-20ls its program running 3 s: lifetime %.3f s, CPU time %.1f ms (user %.1f, kernel %.1f)%s\n",
+                name, Seconds(exited) - Seconds(created), 1000 * (Seconds(user) + Seconds(kernel)), 1000 * Seconds(user),
+                1000 * Seconds(kernel), how.c_str());
   }
   Sleep(3500);  // the last program ends before the start-up rounds
   SetEnvironmentVariableW(L"OPENER_RECORD_HOLD_MS", nullptr);
@@ -97,12 +107,12 @@ int main(int argc, char** argv) {
       if (double ms = StartUp(folder + names[i], started); ms >= 0) times[i].push_back(ms);
   std::printf("CreateProcess to the recorder's entry, medians of %d interleaved rounds:\n", rounds);
   for (int i = 0; i < 3; ++i)
-    std::printf("  %-22ls %7.2f ms  (%zu runs)%s\n", names[i], Median(times[i]), times[i].size(),
-                i == 0 ? "  the recorder started directly" : "");
+    std::printf("  %-22ls %7.2f ms  (%zu runs)%s%s\n", names[i], Median(times[i]), times[i].size(),
+                i == 0 ? "  the recorder started directly" : "", how.c_str());
   double direct = Median(times[0]);
-  std::printf("  launcher overhead: opener.exe %.2f ms, opener-wait.exe %.2f ms; ratio wait/opener %.2f\n",
+  std::printf("  launcher overhead: opener.exe %.2f ms, opener-wait.exe %.2f ms; ratio wait/opener %.2f%s\n",
               Median(times[1]) - direct, Median(times[2]) - direct,
-              (Median(times[2]) - direct) / std::max(0.001, Median(times[1]) - direct));
+              (Median(times[2]) - direct) / std::max(0.001, Median(times[1]) - direct), how.c_str());
   for (const std::wstring& file : {record, record + L".done", started}) DeleteFileW(file.c_str());
   return 0;
 }
