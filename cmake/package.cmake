@@ -38,8 +38,10 @@ list(APPEND members SHA256SUMS)
 foreach(member IN LISTS members)
   file(CHMOD "${STAGE}/${member}" FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 endforeach()
-# With SOURCE_DATE_EPOCH set, every time stored for a member is that one.
+# With SOURCE_DATE_EPOCH set, every time stored for a member is that one; a zip member's
+# DOS date and time are written in local time, so that is UTC here whatever the builder's.
 set(ENV{SOURCE_DATE_EPOCH} 1767225600)  # 2026-01-01 00:00:00 UTC
+set(ENV{TZ} UTC)
 get_filename_component(folder "${ARCHIVE}" DIRECTORY)
 file(MAKE_DIRECTORY "${folder}")
 file(REMOVE "${ARCHIVE}")
