@@ -1,4 +1,6 @@
-// opener-template: shows and safely rewrites the command template stored in opener.exe.
+// opener-template: shows and safely rewrites the command template stored in opener.exe,
+// and says what a launcher will start.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@ constexpr const char* kHelp = R"(Usage:
   opener-template show [--offset] FILE
   opener-template set [--force] [--output OUT] FILE TEMPLATE
   opener-template set [--force] [--output OUT] FILE --from-file PATH
+  opener-template check FILE [TEXT]
 
 Shows or replaces the command template stored in opener.exe. The launcher puts the text
 it is started with in place of each %s in the template, and starts the result.
@@ -29,25 +32,47 @@ it is started with in place of each %s in the template, and starts the result.
                   without a byte order mark; one trailing newline is dropped
     --output OUT  write the result to OUT and leave FILE as it was
     --force       rewrite a signed file, removing its signature
+  check           print the command the launcher starts when TEXT (default: a
+                  sample file name) follows its name, the program Windows will
+                  start for it (on Windows: looked for, every earlier candidate
+                  named), and what set would warn of
   --help          show this help
   --version       show the version
 
 FILE and OUT must be regular files; a read-only file is refused.
-Exit codes: 0 done, 1 refused or failed (the file is left as it was), 2 usage error.
+Exit codes: 0 done, 1 refused or failed (the file is left as it was; for check: the
+program will not be found, or the template is unusable), 2 usage error.
 )";
 
+constexpr const char* kSampleTail = R"(C:\notes\plan.txt)";
+
+// Every name and value we echo is shown as show shows a template: a CR or an escape
+// sequence in a file name cannot make a message read as something else.
 int Usage(const std::string& what) {
-  std::fprintf(stderr, "opener-template: %s\nTry 'opener-template --help'.\n", what.c_str());
+  std::fprintf(stderr, "opener-template: %s\nTry 'opener-template --help'.\n", ShownTemplate(what).c_str());
   return kUsage;
 }
 
 int Refuse(const std::string& file, const std::string& what) {
-  std::fprintf(stderr, "opener-template: %s: %s\n", file.c_str(), what.c_str());
+  std::fprintf(stderr, "opener-template: %s: %s\n", ShownTemplate(file).c_str(), ShownTemplate(what).c_str());
+  return kRefused;
+}
+
+void Warn(const std::string& file, const std::string& what) {
+  std::fprintf(stderr, "opener-template: %s: warning: %s\n", ShownTemplate(file).c_str(), ShownTemplate(what).c_str());
+}
+
+// Prints `text` on standard output; a failure (a full disk) is said, with exit code 1.
+int Print(const std::string& text, const char* what) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+  std::fprintf(stderr, "opener-template: cannot print %s\n", what);
   return kRefused;
 }
 
 struct Options {
   bool help = false;
+  bool version = false;
   bool offset = false;
   bool force = false;
   bool fromFile = false;
@@ -73,6 +98,7 @@ std::string ParseOptions(const std::vector<std::string>& args, Options& options)
     if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") options.operands.push_back(arg);
     else if (arg == "--") optionsEnded = true;
     else if (arg == "--help" || arg == "-h" || arg == "/?") options.help = true;
+    else if (arg == "--version") options.version = true;
     else if (arg == "--offset") options.offset = true;
     else if (arg == "--force") options.force = true;
     else if (arg == "--from-file") error = value(options.fromFile, options.fromPath);
@@ -100,8 +126,18 @@ int Show(const Options& options) {
   if (std::string error = LocateTemplateBlock(file, offset); !error.empty()) return Refuse(path, error);
   std::string text = ShownTemplate(ReadStoredTemplate(file, offset)) + "\n";
   if (options.offset) text += std::to_string(offset) + "\n";
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  return std::fflush(stdout) == 0 ? 0 : Refuse(path, "cannot print the template");
+  return Print(text, "the template");
+}
+
+// What set warns of for `text`, the code page Windows reads it in among them.
+std::vector<std::string> Warnings(const std::string& text) {
+  std::vector<std::string> warnings = TemplateWarnings(text);
+  bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (unsigned page = LegacyCodePage(); page != 0 && !ascii)
+    warnings.push_back("this Windows reads programs' text in code page " + std::to_string(page) +
+                       ", not UTF-8: the launcher here will read the template's non-ASCII characters in that code "
+                       "page, so they will come out wrong (Windows 10 version 1903 and later read UTF-8)");
+  return warnings;
 }
 
 int Set(const Options& options) {
@@ -129,37 +165,102 @@ int Set(const Options& options) {
   std::string file;
   if (std::string error = ReadWholeFile(path, file, kMaxExecutableSize, true); !error.empty())
     return Refuse(path, error);
-  std::vector<std::string> notes = TemplateWarnings(text);
+  std::vector<std::string> notes = Warnings(text);
   if (std::string error = RewriteTemplate(file, text, options.force, notes); !error.empty())
     return Refuse(path, error);
   if (std::string error = ReplaceWholeFile(target, file, path); !error.empty()) return Refuse(named, error);
-  for (const std::string& note : notes) std::fprintf(stderr, "opener-template: %s: warning: %s\n", named.c_str(), note.c_str());
+  for (const std::string& note : notes) Warn(named, note);
   return 0;
+}
+
+// Where Windows looks for `candidate`: a full path where it stands, a relative one in the
+// current folder, a bare name in each folder of its search.
+std::vector<std::string> Locations(const std::string& candidate, const std::vector<std::string>& folders) {
+  if (candidate.find_first_of("\\/") != std::string::npos || folders.empty()) return {candidate};
+  std::vector<std::string> locations;
+  for (const std::string& folder : folders) locations.push_back(folder + candidate);
+  return locations;
+}
+
+int Check(const Options& options) {
+  if (options.operands.empty() || options.operands.size() > 2 || options.force || options.fromFile ||
+      options.output || options.offset)
+    return Usage("check takes FILE and an optional TEXT, and no option");
+  const std::string& path = options.operands[0];
+  if (std::string error = CheckOperand(path, "FILE"); !error.empty()) return Usage(error);
+  std::string file;
+  if (std::string error = ReadWholeFile(path, file, kMaxExecutableSize, true); !error.empty())
+    return Refuse(path, error);
+  std::size_t offset = 0;
+  if (std::string error = LocateTemplateBlock(file, offset); !error.empty()) return Refuse(path, error);
+
+  const bool sample = options.operands.size() == 1;
+  const std::string tail = sample ? kSampleTail : options.operands[1];
+  const std::string text = ReadStoredTemplate(file, offset);
+  const std::string command = ExpandStoredTemplate(file, offset, tail);
+  std::string out = "template: " + ShownTemplate(text) + "\n";
+  out += "command:  " + ShownTemplate(command) + (sample ? "   (for the sample file name " + tail + ")" : "") + "\n";
+  int code = 0;
+  if (std::string error = CheckTemplateText(text); !error.empty()) {
+    out += "problem:  " + error + "\n";
+    code = kRefused;
+  }
+
+  const std::vector<std::string> candidates = ProgramCandidates(command);
+  const std::string meant = WithDefaultExtension(FindProgram(command).meant);
+  if (!candidates.empty() && !kSeesWindowsFiles) {
+    out += "program:  not checked: only Windows sees its files. Windows tries, in this order:\n";
+    for (const std::string& candidate : candidates) {
+      bool bare = candidate.find_first_of("\\/") == std::string::npos;
+      out += "            " + ShownTemplate(candidate) +
+             (bare ? "   (in the launcher's folder, the current folder, the system folders, then PATH)" : "") + "\n";
+    }
+  } else if (!candidates.empty()) {
+    const std::vector<std::string> folders = ProgramSearchFolders(path);
+    std::string found, foundCandidate;
+    for (const std::string& candidate : candidates) {
+      for (const std::string& location : Locations(candidate, folders)) {
+        if (IsProgramFile(location)) {
+          found = location;
+          break;
+        }
+        out += "tried:    " + ShownTemplate(location) + "   (not there)\n";
+      }
+      if (!found.empty()) {
+        foundCandidate = candidate;
+        break;
+      }
+    }
+    if (found.empty()) {
+      out += "program:  not found: Windows finds none of these, and the launcher starts nothing\n";
+      code = kRefused;
+    } else {
+      out += "program:  " + ShownTemplate(found) + "   (found)\n";
+      if (foundCandidate != meant)
+        out += "warning:  this program, not " + ShownTemplate(meant) +
+               ", is what Windows will start; put the program's path in double quotes\n";
+    }
+  }
+  for (const std::string& note : Warnings(text)) out += "warning:  " + ShownTemplate(note) + "\n";
+  if (int printed = Print(out, "the check"); printed != 0) return printed;
+  return code;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   UseBinaryStdio();
-  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  std::vector<std::string> args = ProgramArguments(argc, argv);
   if (args.empty()) return Usage("no command given");
-  if (args[0] == "--help" || args[0] == "-h" || args[0] == "/?") {
-    std::fputs(kHelp, stdout);
-    return 0;
-  }
-  if (args[0] == "--version") {
-    std::printf("opener-template %s\n", OPENER_VERSION);
-    return 0;
-  }
   std::string command = args[0];
-  args.erase(args.begin());
+  const bool commandNamed = command == "show" || command == "set" || command == "check";
+  if (commandNamed) args.erase(args.begin());
   Options options;
   if (std::string error = ParseOptions(args, options); !error.empty()) return Usage(error);
-  if (options.help && (command == "show" || command == "set")) {
-    std::fputs(kHelp, stdout);
-    return 0;
-  }
+  if (options.help) return Print(kHelp, "the help");
+  if (options.version) return Print(std::string("opener-template ") + OPENER_VERSION + "\n", "the version");
   if (command == "show") return Show(options);
   if (command == "set") return Set(options);
+  if (command == "check") return Check(options);
   return Usage("unknown command " + command);
 }

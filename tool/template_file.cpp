@@ -29,6 +29,30 @@ std::string LocateBlock(std::string_view file, PeImage& image, std::size_t& offs
   return "";
 }
 
+// The length of the well-formed UTF-8 sequence at `i`, or 0: no stray continuation
+// bytes, overlong forms, surrogates or code points above U+10FFFF.
+std::size_t Utf8Sequence(std::string_view text, std::size_t i) {
+  unsigned char lead = static_cast<unsigned char>(text[i]);
+  std::size_t length = lead < 0x80 ? 1 : lead >= 0xc2 && lead < 0xe0 ? 2 : lead >= 0xe0 && lead < 0xf0 ? 3
+                     : lead >= 0xf0 && lead < 0xf5 ? 4 : 0;
+  if (length == 0 || i + length > text.size()) return 0;
+  unsigned char second = length > 1 ? static_cast<unsigned char>(text[i + 1]) : 0x80;
+  if ((lead == 0xe0 && second < 0xa0) || (lead == 0xed && second > 0x9f) || (lead == 0xf0 && second < 0x90) ||
+      (lead == 0xf4 && second > 0x8f))
+    return 0;
+  for (std::size_t k = 1; k < length; ++k)
+    if ((static_cast<unsigned char>(text[i + k]) & 0xc0) != 0x80) return 0;
+  return length;
+}
+
+// A control character at `i`, of `length` bytes: C0 but tab (with `tabToo`, tab as
+// well), DEL, or a C1 control (U+0080 to U+009F, two bytes in UTF-8).
+bool IsControl(std::string_view text, std::size_t i, std::size_t length, bool tabToo) {
+  unsigned char byte = static_cast<unsigned char>(text[i]);
+  if (length == 1) return (byte < 0x20 && (tabToo || byte != '\t')) || byte == 0x7f;
+  return length == 2 && byte == 0xc2 && static_cast<unsigned char>(text[i + 1]) < 0xa0;
+}
+
 }  // namespace
 
 std::string LocateTemplateBlock(std::string_view file, std::size_t& offset) {
@@ -36,24 +60,43 @@ std::string LocateTemplateBlock(std::string_view file, std::size_t& offset) {
   return LocateBlock(file, image, offset);
 }
 
-std::string ReadStoredTemplate(std::string_view file, std::size_t offset) {
-  // The launcher's own reading, on a copy of the block's bytes.
+namespace {
+
+// A copy of the block's bytes, for the launcher's own reading.
+TemplateBlock CopyBlock(std::string_view file, std::size_t offset) {
   TemplateBlock block;
   std::memcpy(block.bytes, file.data() + offset, kTemplateBlockSize);
-  return std::string(StoredTemplate(block));
+  return block;
+}
+
+}  // namespace
+
+std::string ReadStoredTemplate(std::string_view file, std::size_t offset) {
+  return std::string(StoredTemplate(CopyBlock(file, offset)));
+}
+
+std::string ExpandStoredTemplate(std::string_view file, std::size_t offset, std::string_view tail) {
+  std::string command;
+  ExpandTemplate(CopyBlock(file, offset), tail, command);
+  return command;
 }
 
 std::string ShownTemplate(std::string_view text) {
   std::string shown;
-  for (char c : text) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7f) {
-      shown += c;
+  for (std::size_t i = 0, n; i < text.size(); i += n) {
+    n = Utf8Sequence(text, i);
+    if (n != 0 && !IsControl(text, i, n, true)) {
+      shown.append(text.substr(i, n));
       continue;
     }
-    char escaped[8];
-    std::snprintf(escaped, sizeof escaped, "<0x%02X>", byte);
-    shown += escaped;
+    // A control character, or a byte of no UTF-8 character (a terminal may read 0x9B
+    // as a control): each of its bytes as <0xNN>.
+    for (std::size_t k = 0; k < std::max<std::size_t>(n, 1); ++k) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "<0x%02X>", static_cast<unsigned char>(text[i + k]));
+      shown += escaped;
+    }
+    n = std::max<std::size_t>(n, 1);
   }
   return shown;
 }
@@ -70,16 +113,17 @@ std::string TemplateFromFile(std::string& bytes) {
 }
 
 std::string CheckTemplateText(std::string_view text) {
+  if (text.empty()) return "the template is empty: the launcher would start nothing";
   if (text.size() > kMaxTemplateSize)
     return "the template is " + std::to_string(text.size()) + " bytes long; the block holds at most " +
            std::to_string(kMaxTemplateSize);
   if (text.find('\0') != std::string_view::npos) return "the template holds a NUL byte";
-  auto control = std::find_if(text.begin(), text.end(), [](char c) {
-    return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7f;
-  });
-  if (control != text.end())
-    return "the template holds a control character (" + ShownTemplate(std::string_view(&*control, 1)) + " at byte " +
-           std::to_string(control - text.begin()) + "); only tab may stand in a command";
+  for (std::size_t i = 0, n; i < text.size(); i += std::max<std::size_t>(n, 1)) {
+    n = Utf8Sequence(text, i);
+    if (IsControl(text, i, std::max<std::size_t>(n, 1), false))
+      return "the template holds a control character (" + ShownTemplate(text.substr(i, std::max<std::size_t>(n, 1))) +
+             " at byte " + std::to_string(i) + "); only tab may stand in a command";
+  }
   if (text.find(kTemplateMarker) != std::string_view::npos)
     return "the template holds the marker __FILENAME__; the block could not be found again";
   return "";
@@ -87,22 +131,9 @@ std::string CheckTemplateText(std::string_view text) {
 
 namespace {
 
-// Well-formed UTF-8: no stray continuation bytes, overlong forms, surrogates or code
-// points above U+10FFFF.
 bool IsUtf8(std::string_view text) {
-  for (std::size_t i = 0; i < text.size();) {
-    unsigned char lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = lead < 0x80 ? 1 : lead >= 0xc2 && lead < 0xe0 ? 2 : lead >= 0xe0 && lead < 0xf0 ? 3
-                       : lead >= 0xf0 && lead < 0xf5 ? 4 : 0;
-    if (length == 0 || i + length > text.size()) return false;
-    unsigned char second = length > 1 ? static_cast<unsigned char>(text[i + 1]) : 0x80;
-    if ((lead == 0xe0 && second < 0xa0) || (lead == 0xed && second > 0x9f) || (lead == 0xf0 && second < 0x90) ||
-        (lead == 0xf4 && second > 0x8f))
-      return false;
-    for (std::size_t k = 1; k < length; ++k)
-      if ((static_cast<unsigned char>(text[i + k]) & 0xc0) != 0x80) return false;
-    i += length;
-  }
+  for (std::size_t i = 0, n; i < text.size(); i += n)
+    if ((n = Utf8Sequence(text, i)) == 0) return false;
   return true;
 }
 
@@ -120,13 +151,73 @@ bool IsFullPath(std::string_view path) {
   return drive || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
 }
 
+// A word after an unquoted program's first word that goes on with its path: it ends in
+// a program's extension, or holds more path (Files\Ed\ed), and is no option (-x, /x)
+// and no path of its own (C:\logs\ed.txt).
+bool ContinuesProgram(std::string_view word) {
+  if (word.empty() || word[0] == '-' || word[0] == '/' || IsFullPath(word)) return false;
+  return HasExecutableExtension(word) || word.find_first_of("\\/") != std::string_view::npos;
+}
+
 }  // namespace
+
+std::string WithDefaultExtension(std::string_view path) {
+  std::size_t name = path.find_last_of("\\/");
+  bool extension = path.find('.', name == std::string_view::npos ? 0 : name) != std::string_view::npos;
+  return std::string(path) + (extension ? "" : ".exe");
+}
+
+ProgramWords FindProgram(std::string_view command) {
+  ProgramWords words;
+  std::string_view rest = command.substr(std::min(command.find_first_not_of(' '), command.size()));
+  if (rest.empty()) return words;
+  if (rest[0] == '"') {
+    words.quoted = true;
+    words.meant = words.first = rest.substr(1, rest.find('"', 1) - 1);
+    return words;
+  }
+  words.first = words.meant = rest.substr(0, rest.find(' '));
+  if (HasExecutableExtension(words.first)) return words;
+  // Up to the first quote or placeholder, the words that go on with the path.
+  std::string_view region = rest.substr(0, std::min(rest.find('"'), rest.find(kPlaceholder)));
+  for (std::size_t end = words.first.size(); end < region.size();) {
+    std::size_t start = end + 1;
+    std::size_t next = std::min(region.find(' ', start), region.size());
+    std::string_view word = region.substr(start, next - start);
+    if (!ContinuesProgram(word)) break;
+    words.meant = rest.substr(0, next);
+    if (HasExecutableExtension(word)) break;
+    end = next;
+  }
+  return words;
+}
+
+//   command                               candidates
+//   "C:\Program Files\Ed\ed.exe" "a b"    C:\Program Files\Ed\ed.exe
+//   C:\Tools\My Editor.exe a               C:\Tools\My.exe, C:\Tools\My Editor.exe, C:\Tools\My Editor.exe a
+//   notepad a.txt                         notepad.exe, notepad a.txt
+std::vector<std::string> ProgramCandidates(std::string_view command) {
+  ProgramWords words = FindProgram(command);
+  if (words.quoted) return {WithDefaultExtension(words.first)};
+  std::vector<std::string> candidates;
+  std::string_view rest = command.substr(std::min(command.find_first_not_of(' '), command.size()));
+  for (std::size_t end = rest.find(' '); !rest.empty(); end = rest.find(' ', end + 1)) {
+    std::string_view prefix = rest.substr(0, std::min(end, rest.size()));
+    // No file name holds a double quote: such a prefix can name no program.
+    if (!prefix.empty() && prefix.back() != ' ' && prefix.find('"') == std::string_view::npos)
+      candidates.push_back(WithDefaultExtension(prefix));
+    if (end == std::string_view::npos) break;
+  }
+  return candidates;
+}
 
 // Warnings, each for a template that starts, but maybe not what its writer meant:
 //   template                                  warns
 //   viewer                                    no %s: the file name is dropped
 //   C:\Program Files\Ed\ed.exe "%s"           unquoted path with a space (C:\Program.exe first)
 //   C:\Program Files\Ed\ed "%s"               the same, without .exe
+//   C:\Tools\My Editor.exe "%s"               the same: a planted C:\Tools\My.exe would start
+//   C:\Tools\ed --log C:\logs\ed.txt "%s"     nothing: the words after C:\Tools\ed are its arguments
 //   C:\Tools\ed.com "%s" --log C:\x y.exe     nothing: the program ends at ed.com
 //   notepad.exe "%s", tools\ed.exe "%s"       no full path: the current folder comes first
 //   bytes that are not UTF-8                  Windows 10 1903 and later read UTF-8
@@ -138,24 +229,14 @@ std::vector<std::string> TemplateWarnings(std::string_view text) {
     warnings.push_back("the template is not UTF-8 text: Windows 10 version 1903 and later read it as UTF-8, so its "
                        "non-ASCII characters will come out wrong");
 
-  // The program, as Windows reads it: after any spaces, up to the closing quote, else up
-  // to the first space, trying longer space-separated prefixes while the path goes on.
-  std::string_view rest = text.substr(std::min(text.find_first_not_of(' '), text.size()));
-  if (rest.empty()) return warnings;
-  std::string_view program;
-  if (rest[0] == '"') {
-    program = rest.substr(1, rest.find('"', 1) - 1);
-  } else {
-    program = rest.substr(0, rest.find(' '));
-    std::string_view after = rest.substr(program.size());
-    std::string_view continued = after.substr(0, std::min(after.find('"'), after.find(kPlaceholder)));
-    if (!HasExecutableExtension(program) && continued.find_first_of("\\/") != std::string_view::npos) {
-      warnings.push_back("the program path is not in double quotes and holds a space: Windows may start " +
-                         std::string(program) + ".exe instead; put the path in double quotes");
-    }
+  ProgramWords program = FindProgram(text);
+  if (program.meant.size() != program.first.size()) {
+    warnings.push_back("the program path is not in double quotes and holds a space: Windows may start " +
+                       WithDefaultExtension(program.first) + " instead; put the path in double quotes");
   }
-  if (!program.empty() && program.find(kPlaceholder) == std::string_view::npos && !IsFullPath(program)) {
-    warnings.push_back("the program is named without a full path (" + std::string(program) +
+  if (!program.meant.empty() && program.meant.find(kPlaceholder) == std::string_view::npos &&
+      !IsFullPath(program.meant)) {
+    warnings.push_back("the program is named without a full path (" + std::string(program.meant) +
                        "): Windows looks for it in the current folder first, where a file opened from a download "
                        "folder can bring its own; give its full path");
   }

@@ -15,20 +15,48 @@ std::string LocateTemplateBlock(std::string_view file, std::size_t& offset);
 // The template as the launcher reads it, from the block at `offset`.
 std::string ReadStoredTemplate(std::string_view file, std::size_t offset);
 
-// The template as printed for a person: each control character shown as <0xNN>, so
-// that what is shown is what starts (a CR cannot hide the text before it).
+// The command the launcher starts when `tail` follows its program name: the block at
+// `offset` expanded by the launcher's own expansion.
+std::string ExpandStoredTemplate(std::string_view file, std::size_t offset, std::string_view tail);
+
+// Text as printed for a person (a template, a name, a value in a message): each control
+// character, C0, DEL and C1 (U+0080 to U+009F), and each byte of no UTF-8 character
+// shown as <0xNN> per byte, so that what is shown is what starts (a CR cannot hide
+// the text before it, a CSI cannot steer the terminal).
 std::string ShownTemplate(std::string_view text);
 
 // A template file's bytes made the template: a leading UTF-8 byte order mark and one
 // trailing newline dropped. Returns what is wrong (UTF-16 text), or "".
 std::string TemplateFromFile(std::string& bytes);
 
-// What makes `text` unusable as a template (too long, a NUL or another control
-// character but tab, the marker inside), or "".
+// What makes `text` unusable as a template (empty, too long, a NUL or another control
+// character but tab, C1 controls included, the marker inside), or "".
 std::string CheckTemplateText(std::string_view text);
 
 // What may go wrong with a usable template once the launcher starts it.
 std::vector<std::string> TemplateWarnings(std::string_view text);
+
+// The program at the head of a command (or a template), as Windows reads it and as its
+// writer meant it. Quoted: the text inside the quotes, both. Unquoted: `first` is the
+// first word, which Windows tries first; `meant` goes on over the words that continue
+// its path (Files\Ed\ed, Editor.exe), up to a quote or a %s, and ends at the first
+// word with a program's extension.
+struct ProgramWords {
+  std::string_view first;
+  std::string_view meant;
+  bool quoted = false;
+};
+ProgramWords FindProgram(std::string_view command);
+
+// `path`, with ".exe" added where its last part has no extension, as Windows adds it.
+std::string WithDefaultExtension(std::string_view path);
+
+// The programs Windows tries for `command`, in its order (CreateProcess, and so WinExec,
+// with no program name of its own): for a quoted first word, the path inside the quotes;
+// else every space-separated prefix of the command, the shortest first; each with
+// ".exe" added where it has no extension. A name without a folder is then looked for
+// in the folders Windows searches (the caller's part).
+std::vector<std::string> ProgramCandidates(std::string_view command);
 
 // Writes `text` into the block, zero-fills the rest and recomputes a non-zero PE
 // checksum; nothing else changes. A signed file is refused unless `removeSignature`,

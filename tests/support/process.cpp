@@ -119,7 +119,8 @@ std::string ProgramFolder() {
   return folder;
 }
 
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, const std::string& input) {
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, const std::string& input,
+                         const std::string& outPath) {
   std::string io = IoFolder();
   WriteBytes(io + "in", input);
   std::wstring commandLine = Quote(Widen(program));
@@ -129,7 +130,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = Inheritable(io + "in", false);
-  startup.hStdOutput = Inheritable(io + "out", true);
+  startup.hStdOutput = Inheritable(outPath.empty() ? io + "out" : outPath, true);
   startup.hStdError = Inheritable(io + "err", true);
   PROCESS_INFORMATION process{};
   ProcessResult result;
@@ -166,13 +167,15 @@ std::string ProgramFolder() {
   return self.substr(0, self.rfind('/') + 1);
 }
 
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, const std::string& input) {
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, const std::string& input,
+                         const std::string& outPath) {
   std::string io = IoFolder();
   WriteBytes(io + "in", input);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, (io + "in").c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, (io + "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const std::string out = outPath.empty() ? io + "out" : outPath;
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, 2, (io + "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));

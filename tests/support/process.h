@@ -10,8 +10,9 @@ struct ProcessResult {
   std::string err;
 };
 
+// Standard output goes to `outPath` where one is given (and `out` stays empty).
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& input = "");
+                         const std::string& input = "", const std::string& outPath = "");
 
 // A fresh, empty folder for one test's files, ending in a path separator.
 std::string TestFolder(const std::string& name);

@@ -38,7 +38,7 @@ TEST_P(RoundTrip, SetThenShowGivesTheTemplateBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Templates, RoundTrip,
-                         testing::Values(R"("D:\Program Files\ZEPHANTA\Ovrix.exe" "%s")", "", std::string(243, 'x'),
+                         testing::Values(R"("D:\Program Files\ZEPHANTA\Ovrix.exe" "%s")", std::string(243, 'x'),
                                          R"("C:\Ed\ed.exe" -n "%s" "%s")", R"(C:\a\\b\ %)", "run 100%%s %S",
                                          "\"C:\\\xe7\xb7\xa8\xe9\x9b\x86\\ed.exe\" \"%s\""));
 
@@ -136,6 +136,11 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"BlockOverlapsHeaders", OverlappingHeaders(), "ed %s", "the template block overlaps the PE headers"},
         Refusal{"TooLong", kPe, std::string(244, 'x'), "the template is 244 bytes long; the block holds at most 243"},
         Refusal{"NulInside", kPe, std::string("ed\0%s", 5), "the template holds a NUL byte"},
+        Refusal{"EmptyTemplate", kPe, "", "the template is empty: the launcher would start nothing"},
+        Refusal{"C1Csi", kPe, "ed \xc2\x9b" "2J %s",
+                "the template holds a control character (<0xC2><0x9B> at byte 3); only tab may stand in a command"},
+        Refusal{"C1NextLine", kPe, "\"C:\\\xc3\xa9" "d\\ed.exe\" %s\xc2\x85",
+                "the template holds a control character (<0xC2><0x85> at byte 18); only tab may stand in a command"},
         Refusal{"Signed", kSigned, "ed %s",
                 "the file is signed (Authenticode); rewriting it breaks the signature (--force removes it)", false},
         Refusal{"CarriageReturn", kPe, "evil.exe [%s]\r\"C:\\Ed\\ed.exe\" \"%s\"",
@@ -200,6 +205,9 @@ TEST(Warnings, NameWhatWillGoWrong) {
       {R"(C:\Program Files\Ed\ED.EXE "%s")", {unquoted(R"(C:\Program)")}},
       {R"(C:\Program Files\Ed\ed "%s")", {unquoted(R"(C:\Program)")}},
       {R"(C:/Program Files/Ed/ed.exe %s)", {unquoted("C:/Program")}},
+      {R"(C:\Tools\My Editor.exe "%s")", {unquoted(R"(C:\Tools\My)")}},
+      {R"(C:\Tools\ed --log C:\logs\ed.txt "%s")", {}},
+      {R"(C:\Tools\ed /log Files\x.exe %s)", {}},
       {R"(notepad.exe "%s")", {relative("notepad.exe")}},
       {R"("tools\ed.exe" "%s")", {relative(R"(tools\ed.exe)")}},
       {"\"C:\\\xc9" "diteur\\ed.exe\" %s", {notUtf8}},
@@ -217,6 +225,36 @@ TEST(TemplateText, FromFileAndShown) {
   for (std::string utf16 : {std::string("\xff\xfe" "e\0d\0", 6), std::string("e\0d\0", 4), std::string("\xfe\xff\0e\0d", 6)})
     EXPECT_EQ(TemplateFromFile(utf16), "the template file is UTF-16 text; save it as UTF-8");
   EXPECT_EQ(ShownTemplate("evil.exe\r\"C:\\Ed\\ed.exe\"\t%s\x7f"), "evil.exe<0x0D>\"C:\\Ed\\ed.exe\"<0x09>%s<0x7F>");
+  // C1 controls, and bytes of no UTF-8 character (a terminal may take 0x9B for CSI); é stays.
+  EXPECT_EQ(ShownTemplate("a\xc2\x9b" "b\x9b" "c\xc3\xa9\xc2\x85"), "a<0xC2><0x9B>b<0x9B>c\xc3\xa9<0xC2><0x85>");
+}
+
+// What check prints: the command by the launcher's own expansion, and the programs
+// Windows tries for it, in its order.
+TEST(Check, CommandAndCandidates) {
+  struct Row {
+    std::string text, tail, command;
+    std::vector<std::string> candidates;
+  };
+  const std::vector<Row> rows = {
+      {R"("C:\Program Files\Ed\ed.exe" "%s")", R"(C:\notes\plan.txt)", R"("C:\Program Files\Ed\ed.exe" "C:\notes\plan.txt")",
+       {R"(C:\Program Files\Ed\ed.exe)"}},
+      {R"("C:\Ed\ed" %s)", "a.txt", R"("C:\Ed\ed" a.txt)", {R"(C:\Ed\ed.exe)"}},
+      {R"(C:\Tools\My Editor.exe %s)", "a.txt", R"(C:\Tools\My Editor.exe a.txt)",
+       {R"(C:\Tools\My.exe)", R"(C:\Tools\My Editor.exe)", R"(C:\Tools\My Editor.exe a.txt)"}},
+      {R"(C:\Program Files\Ed\ed "%s")", "x", R"(C:\Program Files\Ed\ed "x")",
+       {R"(C:\Program.exe)", R"(C:\Program Files\Ed\ed.exe)"}},
+      {"notepad %s", "a", "notepad a", {"notepad.exe", "notepad a.exe"}},
+      {"compare.exe %s %s", "a.txt", "compare.exe a.txt a.txt", {"compare.exe", "compare.exe a.txt", "compare.exe a.txt a.txt"}},
+      // A quoted tail with the quoted template: the doubled quotes are there to see.
+      {R"("C:\Ed\ed.exe" "%s")", R"("C:\My Notes\a.txt")", R"("C:\Ed\ed.exe" ""C:\My Notes\a.txt"")", {R"(C:\Ed\ed.exe)"}}};
+  for (const Row& row : rows) {
+    PeShape shape;
+    shape.templateText = row.text;
+    const std::string file = BuildPe(shape);
+    EXPECT_EQ(ExpandStoredTemplate(file, kBuiltBlockOffset, row.tail), row.command) << row.text;
+    EXPECT_EQ(ProgramCandidates(row.command), row.candidates) << row.command;
+  }
 }
 
 TEST(Checksum, MatchesTheKnownAlgorithm) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "process.h"
+
 namespace {
 
 std::wstring Widen(std::string_view utf8) {
@@ -103,7 +105,8 @@ class Launcher : public testing::Test {
     DeleteFileW(record_.c_str());
     DeleteFileW((record_ + L".done").c_str());
     SetEnvironmentVariableW(L"OPENER_RECORD", record_.c_str());
-    for (const wchar_t* variable : {L"OPENER_RECORD_HOLD_MS", L"OPENER_RECORD_APPEND", L"OPENER_RECORD_EXIT"})
+    for (const wchar_t* variable : {L"OPENER_RECORD_HOLD_MS", L"OPENER_RECORD_APPEND", L"OPENER_RECORD_EXIT",
+                                    L"OPENER_RECORD_MODULE"})
       SetEnvironmentVariableW(variable, nullptr);
   }
 
@@ -359,6 +362,43 @@ TEST_F(Launcher, TemplateToolPointsACopyAtAnotherProgram) {
   EXPECT_EQ(Start(copy, L"\"" + copy + L"\" C:\\notes\\plan.txt"), 0u);
   EXPECT_EQ(Records(), std::vector<std::string>{"5\trecorder.exe <C:\\notes\\plan.txt>"});
   ExpectChecksumSetAndRight(copy);
+}
+
+// opener-template check says which program a launcher will start, as Windows finds it:
+// the one meant, none (and the launcher indeed fails), or a planted one before it.
+TEST_F(Launcher, CheckNamesTheProgramThatStarts) {
+  const std::string tool = Narrow(TestDir()) + "..\\..\\tool\\opener-template.exe";
+  const std::wstring folder = TestDir() + L"check-tools";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring meant = folder + L"\\My Editor.exe", planted = folder + L"\\My.exe";
+  DeleteFileW(planted.c_str());
+  ASSERT_TRUE(CopyFileW((TestDir() + L"recorder.exe").c_str(), meant.c_str(), FALSE));
+  std::wstring launcher = Retarget(L"opener-check.exe", Narrow(meant) + " \"%s\"");
+  auto check = [&](const std::wstring& exe) { return RunProcess(tool, {"check", Narrow(exe), "a.txt"}); };
+
+  ProcessResult found = check(launcher);
+  EXPECT_EQ(found.exitCode, 0) << found.out << found.err;
+  EXPECT_NE(found.out.find("command:  " + Narrow(meant) + " \"a.txt\"\n"), std::string::npos) << found.out;
+  EXPECT_NE(found.out.find("tried:    " + Narrow(planted) + "   (not there)\n"), std::string::npos) << found.out;
+  EXPECT_NE(found.out.find("program:  " + Narrow(meant) + "   (found)\n"), std::string::npos) << found.out;
+
+  ProcessResult missing = check(TestDir() + L"opener-missing.exe");
+  EXPECT_EQ(missing.exitCode, 1) << missing.out;
+  EXPECT_NE(missing.out.find("program:  not found"), std::string::npos) << missing.out;
+  EXPECT_EQ(Start(TestDir() + L"opener-missing.exe", L"opener-missing a.txt"), 2u);
+
+  // The planted My.exe comes first: check names it, and it is what the launcher starts.
+  ASSERT_TRUE(CopyFileW((TestDir() + L"recorder.exe").c_str(), planted.c_str(), FALSE));
+  ProcessResult hijacked = check(launcher);
+  EXPECT_EQ(hijacked.exitCode, 0);
+  EXPECT_NE(hijacked.out.find("program:  " + Narrow(planted) + "   (found)\n"), std::string::npos) << hijacked.out;
+  EXPECT_NE(hijacked.out.find("warning:  this program, not " + Narrow(meant) + ", is what Windows will start"),
+            std::string::npos) << hijacked.out;
+  SetEnvironmentVariableW(L"OPENER_RECORD_MODULE", L"1");
+  EXPECT_EQ(Start(launcher, L"opener-check a.txt"), 0u);
+  std::vector<std::string> lines = Records();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].substr(lines[0].rfind('\t') + 1), "My.exe");
 }
 
 // Limits and load.

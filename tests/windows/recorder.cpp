@@ -5,7 +5,8 @@
 // - OPENER_RECORD_APPEND: appends that line to the file named by its last argument, as
 //   an editor saves the file it was given (after the hold);
 // - OPENER_RECORD_EXIT: ends with that exit code (all 32 bits);
-// - OPENER_RECORD_STARTED: writes the performance counter as it was on entry to that file.
+// - OPENER_RECORD_STARTED: writes the performance counter as it was on entry to that file;
+// - OPENER_RECORD_MODULE: adds "\t<its own file name>" to the line, to tell which copy started.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -52,14 +53,21 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   startup.cb = sizeof startup;
   GetStartupInfoW(&startup);
   int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
-  if (!Append(record, std::to_string(show) + "\t" + Utf8(GetCommandLineW()) + "\n")) return 2;
+  std::string line = std::to_string(show) + "\t" + Utf8(GetCommandLineW());
+  if (!Environment(L"OPENER_RECORD_MODULE").empty()) {
+    wchar_t self[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring name(self, n);
+    line += "\t" + Utf8(name.substr(name.rfind(L'\\') + 1).c_str());
+  }
+  if (!Append(record, line + "\n")) return 2;
 
   std::wstring hold = Environment(L"OPENER_RECORD_HOLD_MS");
   if (!hold.empty()) Sleep(static_cast<DWORD>(std::wcstoul(hold.c_str(), nullptr, 10)));
-  std::wstring line = Environment(L"OPENER_RECORD_APPEND");
+  std::wstring appended = Environment(L"OPENER_RECORD_APPEND");
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  if (!line.empty() && argv && argc > 1) Append(argv[argc - 1], Utf8(line.c_str()) + "\n");
+  if (!appended.empty() && argv && argc > 1) Append(argv[argc - 1], Utf8(appended.c_str()) + "\n");
   LocalFree(argv);
   if (!hold.empty()) CloseHandle(CreateFileW((record + L".done").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   return static_cast<int>(std::wcstoul(Environment(L"OPENER_RECORD_EXIT").c_str(), nullptr, 10));

@@ -1,0 +1,214 @@
+// Reading and replacing files with the Win32 calls. Names come and go as UTF-8, whatever
+// the system's code page, and are handed to Windows as UTF-16.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <vector>
+
+#include "file_io_shared.h"
+
+std::wstring Utf16(const std::string& utf8) {
+  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  return wide;
+}
+
+std::string Utf8(const std::wstring& utf16) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), narrow.data(), n, nullptr, nullptr);
+  return narrow;
+}
+
+namespace {
+
+// Windows' own words for its error.
+std::string ErrorText(DWORD error) {
+  wchar_t* text = nullptr;
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string message = Utf8(std::wstring(text ? text : L"", n));
+  LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
+                              message.back() == '.'))
+    message.pop_back();
+  return message.empty() ? "error " + std::to_string(error) : message;
+}
+std::string LastError() { return ErrorText(GetLastError()); }
+
+// The long-path form (\\?\C:\... or \\?\UNC\server\...) of a path, free of the
+// 260-character limit; empty for a device such as NUL or CON.
+std::wstring LongPath(const std::string& path) {
+  std::wstring wide = Utf16(path);
+  if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;
+  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  std::wstring full(size, L'\0');
+  full.resize(GetFullPathNameW(wide.c_str(), size, full.data(), nullptr));
+  if (full.rfind(L"\\\\.\\", 0) == 0) return L"";
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+HANDLE Open(const std::wstring& longPath, DWORD access, DWORD share, DWORD disposition) {
+  if (longPath.empty()) {
+    SetLastError(ERROR_INVALID_NAME);
+    return INVALID_HANDLE_VALUE;
+  }
+  return CreateFileW(longPath.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+wchar_t gTemporary[32768];  // the temporary file being written, for the Ctrl+C handler; empty while none
+
+BOOL WINAPI RemoveTemporary(DWORD) {
+  if (gTemporary[0] != L'\0') DeleteFileW(gTemporary);
+  return FALSE;  // and end as usual
+}
+
+}  // namespace
+
+std::vector<std::string> ProgramArguments(int, char**) {
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 1; wide && i < count; ++i) args.push_back(Utf8(wide[i]));
+  LocalFree(wide);
+  return args;
+}
+
+unsigned LegacyCodePage() {
+  UINT page = GetACP();
+  return page == CP_UTF8 ? 0 : page;
+}
+
+std::vector<std::string> ProgramSearchFolders(const std::string& launcher) {
+  auto text = [](auto get) {
+    std::wstring buffer(32768, L'\0');
+    buffer.resize(get(buffer.data(), static_cast<UINT>(buffer.size())));
+    return Utf8(buffer);
+  };
+  std::wstring full(32768, L'\0');
+  full.resize(GetFullPathNameW(Utf16(launcher).c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
+  std::vector<std::string> folders = {Utf8(full.substr(0, full.find_last_of(L"\\/") + 1))};
+  folders.push_back(text([](wchar_t* b, UINT n) { return GetCurrentDirectoryW(n, b); }));
+  folders.push_back(text([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); }));
+  std::string windows = text([](wchar_t* b, UINT n) { return GetWindowsDirectoryW(b, n); });
+  folders.push_back(windows + "\\System");
+  folders.push_back(windows);
+  std::string path = text([](wchar_t* b, UINT n) { return GetEnvironmentVariableW(L"PATH", b, n); });
+  for (std::size_t start = 0; start <= path.size();) {
+    std::size_t end = std::min(path.find(';', start), path.size());
+    if (end > start) folders.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  for (std::string& folder : folders)
+    if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
+  return folders;
+}
+
+bool IsProgramFile(const std::string& path) {
+  DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void UseBinaryStdio() {
+  _setmode(_fileno(stdin), _O_BINARY);
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+}
+
+std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size_t limit, bool regularOnly) {
+  if (path == "-") return ReadStdin(bytes, limit);
+  std::wstring longPath = LongPath(path);
+  DWORD attributes = GetFileAttributesW(longPath.c_str());
+  if (longPath.empty() || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)))
+    return "not a regular file";
+  HANDLE file = Open(longPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  if (file == INVALID_HANDLE_VALUE) return "cannot read: " + LastError();
+  std::string error;
+  LARGE_INTEGER size{};
+  if (regularOnly && GetFileType(file) != FILE_TYPE_DISK) error = "not a regular file";
+  else if (GetFileSizeEx(file, &size) && static_cast<unsigned long long>(size.QuadPart) > limit) error = TooLarge(limit);
+  bytes.clear();
+  std::vector<char> buffer(65536);
+  for (DWORD n = 0; error.empty();) {
+    if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &n, nullptr)) {
+      if (GetLastError() != ERROR_BROKEN_PIPE) error = "cannot read: " + LastError();  // a pipe's writer is done
+      break;
+    }
+    if (n == 0) break;
+    if (bytes.size() + n > limit) error = TooLarge(limit);
+    else bytes.append(buffer.data(), n);
+  }
+  CloseHandle(file);
+  return error;
+}
+
+std::string ReplaceableTarget(const std::string& path, std::string& target) {
+  target = path;
+  std::wstring longPath = LongPath(path);
+  if (longPath.empty()) return "not a regular file";
+  DWORD attributes = GetFileAttributesW(longPath.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD error = GetLastError();
+    bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    return missing ? "" : "cannot read: " + ErrorText(error);  // a missing one is written anew, or fails then
+  }
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    // A link: the file it leads to is rewritten, in that file's own folder.
+    HANDLE file = CreateFileW(longPath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "cannot follow the link: " + LastError();
+    std::wstring resolved(32768, L'\0');
+    DWORD n = GetFinalPathNameByHandleW(file, resolved.data(), static_cast<DWORD>(resolved.size()), FILE_NAME_NORMALIZED);
+    DWORD error = GetLastError();
+    CloseHandle(file);
+    if (n == 0 || n >= resolved.size()) return "cannot follow the link: " + ErrorText(error);
+    resolved.resize(n);
+    target = Utf8(resolved);
+    attributes = GetFileAttributesW(resolved.c_str());
+  }
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return "not a regular file";
+  if (attributes & FILE_ATTRIBUTE_READONLY) return "the file is read-only";
+  return "";
+}
+
+std::string ReplaceWholeFile(const std::string& target, const std::string& bytes, const std::string&) {
+  // The handler first, so that no Ctrl+C comes between the file's creation and its removal.
+  gTemporary[0] = L'\0';
+  SetConsoleCtrlHandler(RemoveTemporary, TRUE);
+  std::wstring longTemp;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
+    longTemp = LongPath(TemporaryName(target, static_cast<int>(GetCurrentProcessId()), attempt));
+    file = Open(longTemp, GENERIC_WRITE, FILE_SHARE_DELETE, CREATE_NEW);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  if (file == INVALID_HANDLE_VALUE) {
+    std::string error = "cannot write: " + LastError();
+    SetConsoleCtrlHandler(RemoveTemporary, FALSE);
+    return error;
+  }
+  std::wcsncpy(gTemporary, longTemp.c_str(), 32767);
+
+  // Windows files carry no permission bits to keep; their access rights come from the folder.
+  std::string error;
+  DWORD written = 0;
+  for (std::size_t done = 0; error.empty() && done < bytes.size(); done += written) {
+    DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 24));
+    if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr)) error = "cannot write: " + LastError();
+  }
+  if (error.empty() && !FlushFileBuffers(file)) error = "cannot write: " + LastError();
+  if (!CloseHandle(file) && error.empty()) error = "cannot write: " + LastError();
+  if (error.empty() && !MoveFileExW(longTemp.c_str(), LongPath(target).c_str(),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    error = "cannot replace the file: " + LastError();
+  if (!error.empty()) DeleteFileW(longTemp.c_str());
+  SetConsoleCtrlHandler(RemoveTemporary, FALSE);
+  gTemporary[0] = L'\0';
+  return error;
+}
