@@ -114,16 +114,23 @@ std::string CheckOperand(const std::string& path, const char* what) {
   return path == "-" ? std::string(what) + " cannot be '-': only --from-file reads standard input" : "";
 }
 
+// Reads the launcher FILE and finds its block; returns 0, or the exit code of what was
+// wrong, said.
+int ReadLauncher(const std::string& path, std::string& file, std::size_t& offset) {
+  if (std::string error = CheckOperand(path, "FILE"); !error.empty()) return Usage(error);
+  if (std::string error = ReadWholeFile(path, file, kMaxExecutableSize, true); !error.empty())
+    return Refuse(path, error);
+  if (std::string error = LocateTemplateBlock(file, offset); !error.empty()) return Refuse(path, error);
+  return 0;
+}
+
 int Show(const Options& options) {
   if (options.operands.size() != 1 || options.force || options.fromFile || options.output)
     return Usage("show takes one FILE and no option but --offset");
   const std::string& path = options.operands[0];
-  if (std::string error = CheckOperand(path, "FILE"); !error.empty()) return Usage(error);
   std::string file;
-  if (std::string error = ReadWholeFile(path, file, kMaxExecutableSize, true); !error.empty())
-    return Refuse(path, error);
   std::size_t offset = 0;
-  if (std::string error = LocateTemplateBlock(file, offset); !error.empty()) return Refuse(path, error);
+  if (int failed = ReadLauncher(path, file, offset); failed != 0) return failed;
   std::string text = ShownTemplate(ReadStoredTemplate(file, offset)) + "\n";
   if (options.offset) text += std::to_string(offset) + "\n";
   return Print(text, "the template");
@@ -187,12 +194,9 @@ int Check(const Options& options) {
       options.output || options.offset)
     return Usage("check takes FILE and an optional TEXT, and no option");
   const std::string& path = options.operands[0];
-  if (std::string error = CheckOperand(path, "FILE"); !error.empty()) return Usage(error);
   std::string file;
-  if (std::string error = ReadWholeFile(path, file, kMaxExecutableSize, true); !error.empty())
-    return Refuse(path, error);
   std::size_t offset = 0;
-  if (std::string error = LocateTemplateBlock(file, offset); !error.empty()) return Refuse(path, error);
+  if (int failed = ReadLauncher(path, file, offset); failed != 0) return failed;
 
   const bool sample = options.operands.size() == 1;
   const std::string tail = sample ? kSampleTail : options.operands[1];

@@ -1,5 +1,7 @@
 #include "process.h"
 
+#include "file_io.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -63,13 +65,6 @@ std::string IoFolder() {
 
 namespace {
 
-std::wstring Widen(const std::string& utf8) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-  return out;
-}
-
 // Quotes one argument so that the C runtime's parser gives it back unchanged.
 std::wstring Quote(const std::wstring& arg) {
   std::wstring out = L"\"";
@@ -89,7 +84,7 @@ std::wstring Quote(const std::wstring& arg) {
 
 HANDLE Inheritable(const std::string& path, bool write) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  return CreateFileW(Widen(path).c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  return CreateFileW(Utf16(path).c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                      &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -98,13 +93,9 @@ HANDLE Inheritable(const std::string& path, bool write) {
 std::string TestFolder(const std::string& name) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
-  std::string folder;
-  int n = WideCharToMultiByte(CP_UTF8, 0, temp, -1, nullptr, 0, nullptr, nullptr);
-  folder.resize(static_cast<std::size_t>(n));
-  WideCharToMultiByte(CP_UTF8, 0, temp, -1, folder.data(), n, nullptr, nullptr);
-  folder.pop_back();
+  std::string folder = Utf8(temp);
   folder += "opener-test-" + std::to_string(GetCurrentProcessId()) + "-" + name;
-  CreateDirectoryW(Widen(folder).c_str(), nullptr);
+  CreateDirectoryW(Utf16(folder).c_str(), nullptr);
   return gMadeFolders.Add(folder) + "\\";
 }
 
@@ -113,18 +104,15 @@ std::string ProgramFolder() {
   DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring wide(path, n);
   wide.resize(wide.rfind(L'\\') + 1);
-  int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string folder(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), folder.data(), size, nullptr, nullptr);
-  return folder;
+  return Utf8(wide);
 }
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args, const std::string& input,
                          const std::string& outPath) {
   std::string io = IoFolder();
   WriteBytes(io + "in", input);
-  std::wstring commandLine = Quote(Widen(program));
-  for (const std::string& arg : args) commandLine += L" " + Quote(Widen(arg));
+  std::wstring commandLine = Quote(Utf16(program));
+  for (const std::string& arg : args) commandLine += L" " + Quote(Utf16(arg));
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -134,7 +122,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   startup.hStdError = Inheritable(io + "err", true);
   PROCESS_INFORMATION process{};
   ProcessResult result;
-  if (CreateProcessW(Widen(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+  if (CreateProcessW(Utf16(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                      &startup, &process)) {
     WaitForSingleObject(process.hProcess, 60000);
     DWORD code = 0;
