@@ -85,18 +85,19 @@ std::string ShownTemplate(std::string_view text) {
   std::string shown;
   for (std::size_t i = 0, n; i < text.size(); i += n) {
     n = Utf8Sequence(text, i);
-    if (n != 0 && !IsControl(text, i, n, true)) {
+    const bool plain = n != 0 && !IsControl(text, i, n, true);
+    n = std::max<std::size_t>(n, 1);
+    if (plain) {
       shown.append(text.substr(i, n));
       continue;
     }
     // A control character, or a byte of no UTF-8 character (a terminal may read 0x9B
     // as a control): each of its bytes as <0xNN>.
-    for (std::size_t k = 0; k < std::max<std::size_t>(n, 1); ++k) {
+    for (std::size_t k = 0; k < n; ++k) {
       char escaped[8];
       std::snprintf(escaped, sizeof escaped, "<0x%02X>", static_cast<unsigned char>(text[i + k]));
       shown += escaped;
     }
-    n = std::max<std::size_t>(n, 1);
   }
   return shown;
 }
@@ -118,11 +119,11 @@ std::string CheckTemplateText(std::string_view text) {
     return "the template is " + std::to_string(text.size()) + " bytes long; the block holds at most " +
            std::to_string(kMaxTemplateSize);
   if (text.find('\0') != std::string_view::npos) return "the template holds a NUL byte";
-  for (std::size_t i = 0, n; i < text.size(); i += std::max<std::size_t>(n, 1)) {
-    n = Utf8Sequence(text, i);
-    if (IsControl(text, i, std::max<std::size_t>(n, 1), false))
-      return "the template holds a control character (" + ShownTemplate(text.substr(i, std::max<std::size_t>(n, 1))) +
-             " at byte " + std::to_string(i) + "); only tab may stand in a command";
+  for (std::size_t i = 0, n; i < text.size(); i += n) {
+    n = std::max<std::size_t>(Utf8Sequence(text, i), 1);
+    if (IsControl(text, i, n, false))
+      return "the template holds a control character (" + ShownTemplate(text.substr(i, n)) + " at byte " +
+             std::to_string(i) + "); only tab may stand in a command";
   }
   if (text.find(kTemplateMarker) != std::string_view::npos)
     return "the template holds the marker __FILENAME__; the block could not be found again";
@@ -194,8 +195,9 @@ ProgramWords FindProgram(std::string_view command) {
 
 //   command                               candidates
 //   "C:\Program Files\Ed\ed.exe" "a b"    C:\Program Files\Ed\ed.exe
-//   C:\Tools\My Editor.exe a               C:\Tools\My.exe, C:\Tools\My Editor.exe, C:\Tools\My Editor.exe a
+//   C:\Tools\My Editor.exe a              C:\Tools\My.exe, C:\Tools\My Editor.exe, C:\Tools\My Editor.exe a
 //   notepad a.txt                         notepad.exe, notepad a.txt
+//   C:\Ed\ed "a b"                         C:\Ed\ed.exe (a prefix with a quote names no file)
 std::vector<std::string> ProgramCandidates(std::string_view command) {
   ProgramWords words = FindProgram(command);
   if (words.quoted) return {WithDefaultExtension(words.first)};
