@@ -26,10 +26,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string original(reinterpret_cast<const char*>(data + 1 + textLength), size - 1 - textLength);
   if (textLength == 0x7f) text.append(200, 'x');  // also reach the length limit
 
-  // show: never crashes; reads what it found.
+  // show and check: never crash; read what they found. Each program Windows may try
+  // is a prefix of the command (its leading spaces or quote passed over), ".exe" added or not.
   std::size_t offset = 0;
   bool found = LocateTemplateBlock(original, offset).empty();
   if (found) ReadStoredTemplate(original, offset);
+  if (found) ShownTemplate(ExpandStoredTemplate(original, offset, text));
+  ProgramWords program = FindProgram(text);
+  Check(program.meant.substr(0, program.first.size()) == program.first);
+  for (const std::string& candidate : ProgramCandidates(text)) {
+    std::string_view name = candidate;
+    if (name.size() >= 4 && name.substr(name.size() - 4) == ".exe" && text.find(name) == std::string::npos)
+      name.remove_suffix(4);
+    Check(!name.empty() && text.find(name) != std::string::npos);
+  }
 
   // set: a refusal changes nothing; a success changes only the block, the checksum and,
   // with --force, the signature.

@@ -212,14 +212,17 @@ int Check(const Options& options) {
 
   const std::vector<std::string> candidates = ProgramCandidates(command);
   const std::string meant = WithDefaultExtension(FindProgram(command).meant);
-  if (!candidates.empty() && !kSeesWindowsFiles) {
+  if (candidates.empty()) {
+    out += "program:  none: the command names no program, and the launcher starts nothing\n";
+    code = kRefused;
+  } else if (!kSeesWindowsFiles) {
     out += "program:  not checked: only Windows sees its files. Windows tries, in this order:\n";
     for (const std::string& candidate : candidates) {
       bool bare = candidate.find_first_of("\\/") == std::string::npos;
       out += "            " + ShownTemplate(candidate) +
              (bare ? "   (in the launcher's folder, the current folder, the system folders, then PATH)" : "") + "\n";
     }
-  } else if (!candidates.empty()) {
+  } else {
     const std::vector<std::string> folders = ProgramSearchFolders(path);
     std::string found, foundCandidate;
     for (const std::string& candidate : candidates) {

@@ -200,7 +200,10 @@ ProgramWords FindProgram(std::string_view command) {
 //   C:\Ed\ed "a b"                         C:\Ed\ed.exe (a prefix with a quote names no file)
 std::vector<std::string> ProgramCandidates(std::string_view command) {
   ProgramWords words = FindProgram(command);
-  if (words.quoted) return {WithDefaultExtension(words.first)};
+  if (words.quoted) {
+    if (words.first.empty()) return {};  // "" names no file
+    return {WithDefaultExtension(words.first)};
+  }
   std::vector<std::string> candidates;
   std::string_view rest = command.substr(std::min(command.find_first_not_of(' '), command.size()));
   for (std::size_t end = rest.find(' '); !rest.empty(); end = rest.find(' ', end + 1)) {

@@ -245,6 +245,7 @@ TEST(Check, CommandAndCandidates) {
       {R"(C:\Program Files\Ed\ed "%s")", "x", R"(C:\Program Files\Ed\ed "x")",
        {R"(C:\Program.exe)", R"(C:\Program Files\Ed\ed.exe)"}},
       {"notepad %s", "a", "notepad a", {"notepad.exe", "notepad a.exe"}},
+      {R"("" %s)", "a", R"("" a)", {}},
       {"compare.exe %s %s", "a.txt", "compare.exe a.txt a.txt", {"compare.exe", "compare.exe a.txt", "compare.exe a.txt a.txt"}},
       // A quoted tail with the quoted template: the doubled quotes are there to see.
       {R"("C:\Ed\ed.exe" "%s")", R"("C:\My Notes\a.txt")", R"("C:\Ed\ed.exe" ""C:\My Notes\a.txt"")", {R"(C:\Ed\ed.exe)"}}};
