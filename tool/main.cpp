@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "file_io.h"
@@ -180,13 +181,27 @@ int Set(const Options& options) {
   return 0;
 }
 
-// Where Windows looks for `candidate`: a full path where it stands, a relative one in the
-// current folder, a bare name in each folder of its search.
-std::vector<std::string> Locations(const std::string& candidate, const std::vector<std::string>& folders) {
-  if (candidate.find_first_of("\\/") != std::string::npos || folders.empty()) return {candidate};
-  std::vector<std::string> locations;
-  for (const std::string& folder : folders) locations.push_back(folder + candidate);
-  return locations;
+// A candidate with a folder in it is looked for where it stands; a bare name is searched for.
+bool HasFolder(const std::string& candidate) { return candidate.find_first_of("\\/") != std::string::npos; }
+
+// The first place, in Windows' order, where a candidate is a program file: a full path
+// where it stands, a relative one in the current folder, a bare name in each of
+// `folders`. Each place passed over is added to `tried`. Returns the candidate and the
+// place, or two empty strings.
+std::pair<std::string, std::string> SearchProgram(const std::vector<std::string>& candidates,
+                                                  const std::vector<std::string>& folders,
+                                                  std::vector<std::string>& tried) {
+  for (const std::string& candidate : candidates) {
+    std::vector<std::string> places;
+    if (HasFolder(candidate)) places.push_back(candidate);
+    else
+      for (const std::string& folder : folders) places.push_back(folder + candidate);
+    for (const std::string& place : places) {
+      if (IsProgramFile(place)) return {candidate, place};
+      tried.push_back(place);
+    }
+  }
+  return {};
 }
 
 int Check(const Options& options) {
@@ -218,32 +233,20 @@ int Check(const Options& options) {
   } else if (!kSeesWindowsFiles) {
     out += "program:  not checked: only Windows sees its files. Windows tries, in this order:\n";
     for (const std::string& candidate : candidates) {
-      bool bare = candidate.find_first_of("\\/") == std::string::npos;
       out += "            " + ShownTemplate(candidate) +
-             (bare ? "   (in the launcher's folder, the current folder, the system folders, then PATH)" : "") + "\n";
+             (HasFolder(candidate) ? "" : "   (in the launcher's folder, the current folder, the system folders, then PATH)") +
+             "\n";
     }
   } else {
-    const std::vector<std::string> folders = ProgramSearchFolders(path);
-    std::string found, foundCandidate;
-    for (const std::string& candidate : candidates) {
-      for (const std::string& location : Locations(candidate, folders)) {
-        if (IsProgramFile(location)) {
-          found = location;
-          break;
-        }
-        out += "tried:    " + ShownTemplate(location) + "   (not there)\n";
-      }
-      if (!found.empty()) {
-        foundCandidate = candidate;
-        break;
-      }
-    }
+    std::vector<std::string> tried;
+    const auto [candidate, found] = SearchProgram(candidates, ProgramSearchFolders(path), tried);
+    for (const std::string& place : tried) out += "tried:    " + ShownTemplate(place) + "   (not there)\n";
     if (found.empty()) {
       out += "program:  not found: Windows finds none of these, and the launcher starts nothing\n";
       code = kRefused;
     } else {
       out += "program:  " + ShownTemplate(found) + "   (found)\n";
-      if (foundCandidate != meant)
+      if (candidate != meant)
         out += "warning:  this program, not " + ShownTemplate(meant) +
                ", is what Windows will start; put the program's path in double quotes\n";
     }
