@@ -11,8 +11,16 @@
 namespace {
 
 // The rules, byte by byte: the template starts after the block's first NUL and ends at
-// the next NUL or the block's end; "%s" within it becomes the tail.
+// the next NUL or the block's end; "%s" within it becomes the tail, except that a "%s"
+// between two quotes of the template takes a tail of the form "TEXT" and spaces as TEXT.
 std::string Model(const TemplateBlock& block, std::string_view tail) {
+  std::size_t quotes = 0, lastQuote = 0;
+  for (std::size_t k = 0; k < tail.size(); ++k)
+    if (tail[k] == '"') ++quotes, lastQuote = k;
+  bool oneQuoted = quotes == 2 && tail[0] == '"';
+  for (std::size_t k = lastQuote + 1; oneQuoted && k < tail.size(); ++k) oneQuoted = tail[k] == ' ';
+  const std::string_view inside = oneQuoted ? tail.substr(1, lastQuote - 1) : tail;
+
   const auto* b = reinterpret_cast<const unsigned char*>(block.bytes);
   std::size_t i = 0;
   while (i < 256 && b[i] != 0) ++i;
@@ -20,7 +28,8 @@ std::string Model(const TemplateBlock& block, std::string_view tail) {
   std::string command;
   while (i <= 255 && b[i] != 0) {
     if (b[i] == '%' && i + 1 <= 255 && b[i + 1] == 's') {
-      command.append(tail);
+      bool between = b[i - 1] == '"' && i + 2 <= 255 && b[i + 2] == '"';  // i >= 1: a NUL came first
+      command.append(between ? inside : tail);
       i += 2;
     } else {
       command.push_back(static_cast<char>(b[i]));

@@ -1,5 +1,6 @@
 // The template tool's file handling on arbitrary files and templates.
 // Input: one byte N, then N bytes of template, then the file. The top bit of N asks for --force.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -33,7 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (found) ReadStoredTemplate(original, offset);
   if (found) ShownTemplate(ExpandStoredTemplate(original, offset, text));
   ProgramWords program = FindProgram(text);
-  Check(program.meant.substr(0, program.first.size()) == program.first);
+  std::size_t common = std::min(program.first.size(), program.meant.size());
+  Check(program.meant.substr(0, common) == program.first.substr(0, common));
+  Check(program.shorter.size() < program.meant.size() || program.shorter.empty());
   for (const std::string& candidate : ProgramCandidates(text)) {
     std::string_view name = candidate;
     if (name.size() >= 4 && name.substr(name.size() - 4) == ".exe" && text.find(name) == std::string::npos)

@@ -47,6 +47,11 @@ bool CommandLineIsWhole() {
   return whole <= 0 || std::strlen(gCommandLine) + 1 >= static_cast<std::size_t>(whole);
 }
 
+// Windows starts no command of more than 32,767 UTF-16 units, its NUL among them.
+bool TooLongToStart(const std::string& command) {
+  return MultiByteToWideChar(CP_ACP, 0, command.c_str(), -1, nullptr, 0) > 32767;
+}
+
 [[noreturn]] void RunLauncher() {
   // 1. The whole command line, or nothing: a cut name must not be started.
   if (!CommandLineIsWhole()) std::exit(ERROR_FILENAME_EXCED_RANGE);
@@ -58,8 +63,10 @@ bool CommandLineIsWhole() {
   gCommand.clear();
   ExpandTemplate(gTemplateBlock, tail, gCommand);
 
-  // 4. Start it, exactly once; the exit code tells how that went.
-  std::exit(StartCommand(gCommand));
+  // 4. Start it, exactly once; the exit code tells how that went, and a command too
+  //    long for Windows is said as such, not as a program of a bad format.
+  int code = StartCommand(gCommand);
+  std::exit(code != 0 && TooLongToStart(gCommand) ? ERROR_FILENAME_EXCED_RANGE : code);
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ static_assert(sizeof(TemplateBlock) == kTemplateBlockSize);
 // last byte.
 std::string_view StoredTemplate(const TemplateBlock& block);
 
-// Appends the stored template to `command`, with the whole `tail` in place of each "%s".
-// Only the template is scanned for placeholders; the tail goes in unchanged.
+// Appends the stored template to `command`, with the whole `tail` in place of each "%s";
+// at a quoted "%s", a tail that is one quoted argument goes in without its own quotes.
+// Only the template is scanned for placeholders.
 void ExpandTemplate(const TemplateBlock& block, std::string_view tail, std::string& command);

@@ -13,6 +13,9 @@ inline constexpr std::size_t kMaxTemplateFileSize = 4096;
 // Windows' UTF-16 names and command line, to and from the UTF-8 the tool works in.
 std::wstring Utf16(const std::string& utf8);
 std::string Utf8(const std::wstring& utf16);
+
+// Windows' own words for its error `error`.
+std::string ErrorText(unsigned long error);
 #endif
 
 // The arguments after the program's name, as UTF-8: on Windows read from the UTF-16
@@ -23,18 +26,15 @@ std::vector<std::string> ProgramArguments(int argc, char** argv);
 // non-ASCII bytes in it), else 0. Always 0 but on Windows.
 unsigned LegacyCodePage();
 
-// Windows' search for a program named without a folder, for `check`: the folders it
-// looks in, in its order (the launcher's own, the current folder, the system folders,
-// each folder on PATH), and whether a program file is there. Only Windows sees them:
-// elsewhere the list is empty and no file is found.
+// Whether a Windows file exists at `path` (for set --program). Only Windows sees its
+// files: elsewhere none is found.
 inline constexpr bool kSeesWindowsFiles =
 #ifdef _WIN32
     true;
 #else
     false;
 #endif
-std::vector<std::string> ProgramSearchFolders(const std::string& launcher);
-bool IsProgramFile(const std::string& path);
+bool FileExists(const std::string& path);
 
 // Puts the standard streams in binary mode, so that what is printed is printed byte for
 // byte, on Windows as elsewhere (no "\r" added before each "\n").

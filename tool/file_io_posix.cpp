@@ -96,9 +96,7 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
 
 unsigned LegacyCodePage() { return 0; }
 
-std::vector<std::string> ProgramSearchFolders(const std::string&) { return {}; }
-
-bool IsProgramFile(const std::string&) { return false; }
+bool FileExists(const std::string&) { return false; }
 
 void UseBinaryStdio() {}
 

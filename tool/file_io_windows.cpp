@@ -25,10 +25,7 @@ std::string Utf8(const std::wstring& utf16) {
   return narrow;
 }
 
-namespace {
-
-// Windows' own words for its error.
-std::string ErrorText(DWORD error) {
+std::string ErrorText(unsigned long error) {
   wchar_t* text = nullptr;
   DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                            nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
@@ -39,6 +36,9 @@ std::string ErrorText(DWORD error) {
     message.pop_back();
   return message.empty() ? "error " + std::to_string(error) : message;
 }
+
+namespace {
+
 std::string LastError() { return ErrorText(GetLastError()); }
 
 // The long-path form (\\?\C:\... or \\?\UNC\server\...) of a path, free of the
@@ -85,32 +85,7 @@ unsigned LegacyCodePage() {
   return page == CP_UTF8 ? 0 : page;
 }
 
-std::vector<std::string> ProgramSearchFolders(const std::string& launcher) {
-  auto text = [](auto get) {
-    std::wstring buffer(32768, L'\0');
-    buffer.resize(get(buffer.data(), static_cast<UINT>(buffer.size())));
-    return Utf8(buffer);
-  };
-  std::wstring full(32768, L'\0');
-  full.resize(GetFullPathNameW(Utf16(launcher).c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
-  std::vector<std::string> folders = {Utf8(full.substr(0, full.find_last_of(L"\\/") + 1))};
-  folders.push_back(text([](wchar_t* b, UINT n) { return GetCurrentDirectoryW(n, b); }));
-  folders.push_back(text([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); }));
-  std::string windows = text([](wchar_t* b, UINT n) { return GetWindowsDirectoryW(b, n); });
-  folders.push_back(windows + "\\System");
-  folders.push_back(windows);
-  std::string path = text([](wchar_t* b, UINT n) { return GetEnvironmentVariableW(L"PATH", b, n); });
-  for (std::size_t start = 0; start <= path.size();) {
-    std::size_t end = std::min(path.find(';', start), path.size());
-    if (end > start) folders.push_back(path.substr(start, end - start));
-    start = end + 1;
-  }
-  for (std::string& folder : folders)
-    if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') folder += '\\';
-  return folders;
-}
-
-bool IsProgramFile(const std::string& path) {
+bool FileExists(const std::string& path) {
   DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }

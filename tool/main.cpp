@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "dry_run.h"
 #include "file_io.h"
 #include "template_file.h"
 
@@ -80,6 +80,10 @@ struct Options {
   std::string fromPath;
   bool output = false;
   std::string outPath;
+  bool program = false;
+  std::string programPath;
+  bool arguments = false;
+  std::string argumentsText;
   std::vector<std::string> operands;
 };
 
@@ -104,6 +108,8 @@ std::string ParseOptions(const std::vector<std::string>& args, Options& options)
     else if (arg == "--force") options.force = true;
     else if (arg == "--from-file") error = value(options.fromFile, options.fromPath);
     else if (arg == "--output") error = value(options.output, options.outPath);
+    else if (arg == "--program") error = value(options.program, options.programPath);
+    else if (arg == "--arguments") error = value(options.arguments, options.argumentsText);
     else error = "unknown option " + arg;
     if (!error.empty()) return error;
   }
@@ -148,10 +154,27 @@ std::vector<std::string> Warnings(const std::string& text) {
   return warnings;
 }
 
+// The template --program PATH [--arguments TEXT] stands for, in the one shape that serves
+// every caller: "PATH" TEXT "%s". Returns what is wrong with PATH, or "".
+std::string ProgramTemplate(const Options& options, std::string& text) {
+  const std::string& path = options.programPath;
+  if (path.empty()) return "--program names no program";
+  if (path.find('"') != std::string::npos) return "the program path holds a double quote, which no file name holds";
+  if (ShownTemplate(path) != path)
+    return "the program path holds a control character or bytes of no UTF-8 character (shown as <0xNN>)";
+  text = "\"" + path + "\" " + (options.arguments ? options.argumentsText + " " : "") + "\"%s\"";
+  return "";
+}
+
 int Set(const Options& options) {
   if (options.offset) return Usage("--offset belongs to show");
-  if (options.operands.size() != (options.fromFile ? 1u : 2u))
-    return Usage(options.fromFile ? "set with --from-file takes one FILE" : "set takes FILE and TEMPLATE");
+  if (options.arguments && !options.program) return Usage("--arguments goes with --program");
+  if (options.program && options.fromFile) return Usage("--program and --from-file cannot both give the template");
+  const bool templateGiven = options.fromFile || options.program;
+  if (options.operands.size() != (templateGiven ? 1u : 2u))
+    return Usage(options.program    ? "set with --program takes one FILE and no TEMPLATE"
+                 : options.fromFile ? "set with --from-file takes one FILE"
+                                    : "set takes FILE and TEMPLATE");
   const std::string& path = options.operands[0];
   if (std::string error = CheckOperand(path, "FILE"); !error.empty()) return Usage(error);
   if (std::string error = CheckOperand(options.outPath, "OUT"); options.output && !error.empty()) return Usage(error);
@@ -161,6 +184,8 @@ int Set(const Options& options) {
     if (std::string error = ReadWholeFile(options.fromPath, text, kMaxTemplateFileSize, false); !error.empty())
       return Refuse(options.fromPath, error);
     if (std::string error = TemplateFromFile(text); !error.empty()) return Refuse(options.fromPath, error);
+  } else if (options.program) {
+    if (std::string error = ProgramTemplate(options, text); !error.empty()) return Refuse(path, error);
   } else {
     text = options.operands[1];
   }
@@ -174,6 +199,8 @@ int Set(const Options& options) {
   if (std::string error = ReadWholeFile(path, file, kMaxExecutableSize, true); !error.empty())
     return Refuse(path, error);
   std::vector<std::string> notes = Warnings(text);
+  if (options.program && kSeesWindowsFiles && !FileExists(options.programPath))
+    notes.push_back("the program " + options.programPath + " does not exist (yet): the launcher will start nothing");
   if (std::string error = RewriteTemplate(file, text, options.force, notes); !error.empty())
     return Refuse(path, error);
   if (std::string error = ReplaceWholeFile(target, file, path); !error.empty()) return Refuse(named, error);
@@ -181,32 +208,68 @@ int Set(const Options& options) {
   return 0;
 }
 
-// A candidate with a folder in it is looked for where it stands; a bare name is searched for.
-bool HasFolder(const std::string& candidate) { return candidate.find_first_of("\\/") != std::string::npos; }
-
-// The first place, in Windows' order, where a candidate is a program file: a full path
-// where it stands, a relative one in the current folder, a bare name in each of
-// `folders`. Each place passed over is added to `tried`. Returns the candidate and the
-// place, or two empty strings.
-std::pair<std::string, std::string> SearchProgram(const std::vector<std::string>& candidates,
-                                                  const std::vector<std::string>& folders,
-                                                  std::vector<std::string>& tried) {
-  for (const std::string& candidate : candidates) {
-    std::vector<std::string> places;
-    if (HasFolder(candidate)) places.push_back(candidate);
-    else
-      for (const std::string& folder : folders) places.push_back(folder + candidate);
-    for (const std::string& place : places) {
-      if (IsProgramFile(place)) return {candidate, place};
-      tried.push_back(place);
-    }
+// Why the launcher started nothing, from its exit code.
+std::string WhyNothingStarted(const DryRun& run) {
+  switch (run.exitCode) {
+    case 2: return "Windows finds no such program (file not found, exit code 2)";
+    case 3: return "the program's folder does not exist (path not found, exit code 3)";
+    case 11: return "the file Windows finds there is no program it can start (bad format, exit code 11)";
+    case 206: return "the command is longer than Windows starts (exit code 206)";
+    case 8: return "Windows is out of memory or resources (exit code 8)";
+    case 0: return "the launcher ended with exit code 0, but no program was seen starting";
+    default: return "the launcher ended with exit code " + std::to_string(run.exitCode) + ": " + run.exitText;
   }
-  return {};
+}
+
+// What Windows does with `command`, asked of Windows itself: the launcher run dry.
+// Returns the lines to print; `startsNothing` is set when no program starts.
+std::string AskWindows(const std::string& path, const std::string& tail, const ProgramWords& words,
+                       bool& startsNothing) {
+  const DryRun run = RunDry(path, tail);
+  if (!run.failure.empty()) {
+    startsNothing = true;
+    return "program:  not checked: " + ShownTemplate(run.failure) + "\n";
+  }
+  std::string out = "ran:      " + ShownTemplate(run.commandLine) +
+                    "   (as a file association would, under the debugger; what it starts is ended at once)\n";
+  if (run.program.empty()) {
+    startsNothing = true;
+    return out + "program:  none: " + WhyNothingStarted(run) + "; the launcher starts nothing\n";
+  }
+  std::string program = run.program;
+  const std::string batch = BatchFileOf(run.programLine);
+  const bool interpreter = IsProgramMeant(run.program, FindProgram("cmd.exe"));
+  if (interpreter && !batch.empty() && !IsProgramMeant(run.program, words)) {
+    program = batch;
+    out += "program:  " + ShownTemplate(batch) + "   (a batch file, run by " + ShownTemplate(run.program) + ")\n";
+  } else {
+    out += "program:  " + ShownTemplate(program) + "   (Windows starts it)\n";
+  }
+  if (!IsProgramMeant(program, words))
+    out += "warning:  this program, not " + ShownTemplate(WithDefaultExtension(words.meant)) +
+           ", is what Windows will start; put the program's path in double quotes\n";
+  return out;
+}
+
+// Without Windows: the programs Windows tries, in its order, and where.
+std::string ListCandidates(const std::string& command, bool& startsNothing) {
+  const std::vector<std::string> candidates = ProgramCandidates(command);
+  if (candidates.empty()) {
+    startsNothing = true;
+    return "program:  none: Windows reads no program name in the command, and the launcher starts nothing\n";
+  }
+  std::string out = "program:  not checked: only Windows sees its files (on Windows, check runs the launcher and asks "
+                    "Windows). Windows tries, in this order:\n";
+  for (const std::string& candidate : candidates) {
+    const std::string where = WhereWindowsLooks(candidate);
+    out += "            " + ShownTemplate(candidate) + (where.empty() ? "" : "   (" + where + ")") + "\n";
+  }
+  return out;
 }
 
 int Check(const Options& options) {
   if (options.operands.empty() || options.operands.size() > 2 || options.force || options.fromFile ||
-      options.output || options.offset)
+      options.output || options.offset || options.program || options.arguments)
     return Usage("check takes FILE and an optional TEXT, and no option");
   const std::string& path = options.operands[0];
   std::string file;
@@ -225,32 +288,17 @@ int Check(const Options& options) {
     code = kRefused;
   }
 
-  const std::vector<std::string> candidates = ProgramCandidates(command);
-  const std::string meant = WithDefaultExtension(FindProgram(command).meant);
-  if (candidates.empty()) {
-    out += "program:  none: the command names no program, and the launcher starts nothing\n";
-    code = kRefused;
-  } else if (!kSeesWindowsFiles) {
-    out += "program:  not checked: only Windows sees its files. Windows tries, in this order:\n";
-    for (const std::string& candidate : candidates) {
-      out += "            " + ShownTemplate(candidate) +
-             (HasFolder(candidate) ? "" : "   (in the launcher's folder, the current folder, the system folders, then PATH)") +
-             "\n";
-    }
+  bool startsNothing = false;
+  if (kCanDryRun) {
+    out += AskWindows(path, tail, FindProgram(command), startsNothing);
+  } else if (std::size_t units = Utf16Length(command); units > kMaxCommandUnits) {
+    out += "program:  none: the command is " + std::to_string(units) + " UTF-16 characters long, and Windows starts "
+           "none longer than " + std::to_string(kMaxCommandUnits) + "; the launcher starts nothing\n";
+    startsNothing = true;
   } else {
-    std::vector<std::string> tried;
-    const auto [candidate, found] = SearchProgram(candidates, ProgramSearchFolders(path), tried);
-    for (const std::string& place : tried) out += "tried:    " + ShownTemplate(place) + "   (not there)\n";
-    if (found.empty()) {
-      out += "program:  not found: Windows finds none of these, and the launcher starts nothing\n";
-      code = kRefused;
-    } else {
-      out += "program:  " + ShownTemplate(found) + "   (found)\n";
-      if (candidate != meant)
-        out += "warning:  this program, not " + ShownTemplate(meant) +
-               ", is what Windows will start; put the program's path in double quotes\n";
-    }
+    out += ListCandidates(command, startsNothing);
   }
+  if (startsNothing) code = kRefused;
   for (const std::string& note : Warnings(text)) out += "warning:  " + ShownTemplate(note) + "\n";
   if (int printed = Print(out, "the check"); printed != 0) return printed;
   return code;

@@ -38,25 +38,48 @@ std::vector<std::string> TemplateWarnings(std::string_view text);
 
 // The program at the head of a command (or a template), as Windows reads it and as its
 // writer meant it. Quoted: the text inside the quotes, both. Unquoted: `first` is the
-// first word, which Windows tries first; `meant` goes on over the words that continue
-// its path (Files\Ed\ed, Editor.exe), up to a quote or a %s, and ends at the first
-// word with a program's extension.
+// first word (up to a space or a tab), which Windows tries first; `meant` goes on over
+// the words that continue its path (Files\Ed\ed, Editor.exe), up to a quote, a %s or
+// a word that starts the arguments (-x, /x, C:\x), and ends at the last of them that
+// ends in a program's extension or holds a \ or /; `shorter`, where a shorter reading
+// ends in a program's extension, is that reading: the text then names two programs.
 struct ProgramWords {
   std::string_view first;
   std::string_view meant;
+  std::string_view shorter;
   bool quoted = false;
+  bool leadingBlank = false;  // a space or tab first: Windows reads an empty name
+  bool unclosed = false;      // a quote opens the name and none closes it
+  bool glued = false;         // an unquoted name runs on into a quote or a %s
 };
 ProgramWords FindProgram(std::string_view command);
 
-// `path`, with ".exe" added where its last part has no extension, as Windows adds it.
+// `path`, with ".exe" added where Windows adds it: where it has no extension (for a
+// relative name, no dot anywhere in it).
 std::string WithDefaultExtension(std::string_view path);
 
 // The programs Windows tries for `command`, in its order (CreateProcess, and so WinExec,
 // with no program name of its own): for a quoted first word, the path inside the quotes;
-// else every space-separated prefix of the command, the shortest first; each with
-// ".exe" added where it has no extension. A name without a folder is then looked for
-// in the folders Windows searches (the caller's part).
+// else every prefix that ends before a space or a tab, the shortest first; each with
+// ".exe" added where Windows adds it. None where Windows reads no name (a blank first,
+// an unclosed quote).
 std::vector<std::string> ProgramCandidates(std::string_view command);
+
+// Where Windows looks for a candidate: "" for a full path (there alone), else in words.
+std::string WhereWindowsLooks(std::string_view candidate);
+
+// Whether `started`, the full path of the program Windows started, is the one `words`
+// (read from the command) name: the same full path, or a relative name at its end.
+bool IsProgramMeant(std::string_view started, const ProgramWords& words);
+
+// The batch file that cmd.exe's `commandLine` (/c ...) runs, as written there; "" if none.
+std::string BatchFileOf(std::string_view commandLine);
+
+// The length of `text` (UTF-8) in UTF-16 units, as Windows counts a command.
+std::size_t Utf16Length(std::string_view text);
+
+// The longest command Windows starts: 32,767 UTF-16 units with its NUL.
+inline constexpr std::size_t kMaxCommandUnits = 32766;
 
 // Writes `text` into the block, zero-fills the rest and recomputes a non-zero PE
 // checksum; nothing else changes. A signed file is refused unless `removeSignature`,

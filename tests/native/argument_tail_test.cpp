@@ -32,14 +32,17 @@ struct TailCase {
   const char* name;
   std::string commandLine;
   std::string tail;
+  std::string_view ownPath = kOwnPath;
 };
+
+constexpr std::string_view kSpacedPath = R"(C:\Program Files\opener\opener.exe)";
 
 // Names the row in test listings, in place of its raw bytes.
 void PrintTo(const TailCase& row, std::ostream* out) { *out << row.name; }
 
 class TailTable : public testing::TestWithParam<TailCase> {};
 
-TEST_P(TailTable, Tail) { EXPECT_EQ(TailOf(GetParam().commandLine), GetParam().tail); }
+TEST_P(TailTable, Tail) { EXPECT_EQ(TailOf(GetParam().commandLine, GetParam().ownPath), GetParam().tail); }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, TailTable,
@@ -65,7 +68,13 @@ INSTANTIATE_TEST_SUITE_P(
         TailCase{"EndsInsideOwnPath", R"(C:\Tools\ope)", ""},
         TailCase{"QuotedEndsInsideOwnPath", R"("C:\Tools\ope)", ""},
         TailCase{"OnlyQuotes", R"(""")", ""},
-        TailCase{"TailHoldsPercentS", R"("C:\Tools\opener.exe" %s)", "%s"}),
+        TailCase{"TailHoldsPercentS", R"("C:\Tools\opener.exe" %s)", "%s"},
+        TailCase{"SpacedWithoutExe", R"(C:\Program Files\opener\opener C:\a.txt)", R"(C:\a.txt)", kSpacedPath},
+        TailCase{"SpacedForwardSlashes", R"(C:/Program Files/opener/opener.exe C:\a.txt)", R"(C:\a.txt)", kSpacedPath},
+        TailCase{"SpacedOtherCaseNoExe", "c:\\PROGRAM FILES/Opener\\OPENER\ta", "\ta", kSpacedPath},
+        TailCase{"QuotedWithoutExe", R"("C:\Program Files\opener\opener" "a b")", R"("a b")", kSpacedPath},
+        TailCase{"OwnPathGoesOn", R"(C:\Program Files\opener\opener.exes a)", R"(Files\opener\opener.exes a)", kSpacedPath},
+        TailCase{"OtherExeGoesOn", R"(C:\Tools\opener.exe.exe a)", "a"}),
     [](const testing::TestParamInfo<TailCase>& row) { return std::string(row.param.name); });
 
 TEST(Tail, UnquotedOwnPathWithSpaces) {

@@ -184,34 +184,50 @@ TEST(Warnings, NameWhatWillGoWrong) {
   const std::string noPlaceholder = "the template has no %s: the file name given to the launcher will be dropped";
   const std::string notUtf8 = "the template is not UTF-8 text: Windows 10 version 1903 and later read it as UTF-8, so its "
                               "non-ASCII characters will come out wrong";
-  auto unquoted = [](const std::string& first) {
-    return "the program path is not in double quotes and holds a space: Windows may start " + first +
-           ".exe instead; put the path in double quotes";
+  auto unquoted = [](const std::string& before) {
+    return "the program path is not in double quotes and holds a space: Windows may start " + before +
+           " instead; put the path in double quotes";
   };
   auto relative = [](const std::string& program) {
     return "the program is named without a full path (" + program +
-           "): Windows looks for it in the current folder first, where a file opened from a download folder can bring "
-           "its own; give its full path";
+           "): Windows looks for it in the launcher's folder first, then in the current folder, where a file opened "
+           "from a download folder can bring its own; give its full path";
   };
+  const std::string neverStarts = ", and the launcher will start nothing; ";
   const std::vector<std::pair<std::string, std::vector<std::string>>> rows = {
       {R"("C:\Program Files\Ed\ed.exe" "%s")", {}},
       {R"(C:\Ed\ed.exe "%s")", {}},
-      {R"(  C:\Ed\ed.exe "%s")", {}},
       {R"(\\server\tools\ed.exe %s)", {}},
       {R"(C:\Tools\ed.com "%s" --log C:\x.exe)", {}},
       {"\"C:\\\xe7\xb7\xa8\xe9\x9b\x86\\ed.exe\" %s", {}},
       {"%s", {}},
       {R"(C:\Ed\viewer)", {noPlaceholder}},
-      {R"(C:\Program Files\Ed\ED.EXE "%s")", {unquoted(R"(C:\Program)")}},
-      {R"(C:\Program Files\Ed\ed "%s")", {unquoted(R"(C:\Program)")}},
-      {R"(C:/Program Files/Ed/ed.exe %s)", {unquoted("C:/Program")}},
-      {R"(C:\Tools\My Editor.exe "%s")", {unquoted(R"(C:\Tools\My)")}},
+      {R"(C:\Program Files\Ed\ED.EXE "%s")", {unquoted(R"(C:\Program.exe)")}},
+      {R"(C:\Program Files\Ed\ed "%s")", {unquoted(R"(C:\Program.exe)")}},
+      {R"(C:/Program Files/Ed/ed.exe %s)", {unquoted("C:/Program.exe")}},
+      {R"(C:\Tools\My Editor.exe "%s")", {unquoted(R"(C:\Tools\My.exe)")}},
+      {R"(C:\Program Files (x86)\Editor\ed.exe "%s")", {unquoted(R"(C:\Program.exe or C:\Program Files.exe)")}},
+      {"C:\\Apps\\Visual Edit 2\\ed.exe\t\"%s\"",
+       {unquoted(R"(C:\Apps\Visual.exe or C:\Apps\Visual Edit.exe)")}},
+      {R"(C:\Tools\ed.exe Files\x.exe %s)",
+       {R"(the program is not in double quotes, and the text names two programs: C:\Tools\ed.exe (the words after )"
+        R"(it its arguments), or C:\Tools\ed.exe Files\x.exe; Windows starts the first that exists; put the one you )"
+        "mean in double quotes"}},
       {R"(C:\Tools\ed --log C:\logs\ed.txt "%s")", {}},
       {R"(C:\Tools\ed /log Files\x.exe %s)", {}},
       {R"(notepad.exe "%s")", {relative("notepad.exe")}},
       {R"("tools\ed.exe" "%s")", {relative(R"(tools\ed.exe)")}},
       {"\"C:\\\xc9" "diteur\\ed.exe\" %s", {notUtf8}},
-      {"viewer", {noPlaceholder, relative("viewer")}}};
+      {"viewer", {noPlaceholder, relative("viewer")}},
+      {R"(  C:\Ed\ed.exe "%s")",
+       {"the template begins with a blank: Windows reads an empty program name there" + neverStarts + "remove it"}},
+      {R"("C:\Ed\ed.exe %s)", {"the double quote before the program is never closed: Windows finds no program" +
+                                neverStarts + "close it after the program's path"}},
+      {R"(C:\Tools\ed.exe"%s")", {R"(the program (C:\Tools\ed.exe) runs on into a double quote with no space )"
+                                  "between: Windows reads them as one name" + neverStarts + "put a space after the program"}},
+      {R"(%systemdrive%\Tools\ed.exe "%s")",
+       {"%systemdrive% is not expanded: the launcher starts the command as it stands, and its %s is a placeholder "
+        "that the file name replaces; write the value itself"}}};
   for (const auto& [text, warnings] : rows) EXPECT_EQ(TemplateWarnings(text), warnings) << text;
 }
 
@@ -247,8 +263,16 @@ TEST(Check, CommandAndCandidates) {
       {"notepad %s", "a", "notepad a", {"notepad.exe", "notepad a.exe"}},
       {R"("" %s)", "a", R"("" a)", {}},
       {"compare.exe %s %s", "a.txt", "compare.exe a.txt a.txt", {"compare.exe", "compare.exe a.txt", "compare.exe a.txt a.txt"}},
-      // A quoted tail with the quoted template: the doubled quotes are there to see.
-      {R"("C:\Ed\ed.exe" "%s")", R"("C:\My Notes\a.txt")", R"("C:\Ed\ed.exe" ""C:\My Notes\a.txt"")", {R"(C:\Ed\ed.exe)"}}};
+      // A quoted tail at a quoted %s goes in without its own quotes.
+      {R"("C:\Ed\ed.exe" "%s")", R"("C:\My Notes\a.txt")", R"("C:\Ed\ed.exe" "C:\My Notes\a.txt")", {R"(C:\Ed\ed.exe)"}},
+      // As Windows reads them: a tab ends a word, a dot anywhere in a relative name
+      // keeps .exe off, a blank first or an unclosed quote names nothing.
+      {"C:\\Ed\\ed\t\"%s\"", "a", "C:\\Ed\\ed\t\"a\"", {R"(C:\Ed\ed.exe)"}},
+      {R"(ed.d\ed "%s")", "a", R"(ed.d\ed "a")", {R"(ed.d\ed)"}},
+      {R"(C:\Ed.d\ed "%s")", "a", R"(C:\Ed.d\ed "a")", {R"(C:\Ed.d\ed.exe)"}},
+      {R"( "C:\Ed\ed.exe" "%s")", "a", R"( "C:\Ed\ed.exe" "a")", {}},
+      {R"("C:\Ed\ed.exe %s)", "a", R"("C:\Ed\ed.exe a)", {}},
+      {R"(C:\Tools\ed.exe"%s")", "a", R"(C:\Tools\ed.exe"a")", {}}};
   for (const Row& row : rows) {
     PeShape shape;
     shape.templateText = row.text;
@@ -256,6 +280,32 @@ TEST(Check, CommandAndCandidates) {
     EXPECT_EQ(ExpandStoredTemplate(file, kBuiltBlockOffset, row.tail), row.command) << row.text;
     EXPECT_EQ(ProgramCandidates(row.command), row.candidates) << row.command;
   }
+  // Where Windows looks: the launcher's folder first for any relative name.
+  const std::vector<std::pair<std::string, std::string>> places = {
+      {R"(C:\Ed\ed.exe)", ""},
+      {"D:ed.exe", "in the current folder of drive D:"},
+      {R"(..\ed.exe)", "from the current folder"},
+      {R"(tools\ed.exe)", "in the launcher's folder, the current folder, the system folders, then each folder on PATH"},
+      {"ed.exe", "in the launcher's folder, the current folder (unless NoDefaultCurrentDirectoryInExePath is set), "
+                 "the system folders, then each folder on PATH"}};
+  for (const auto& [candidate, where] : places) EXPECT_EQ(WhereWindowsLooks(candidate), where) << candidate;
+}
+
+// What check says of the program Windows started, against the one the command names.
+TEST(Check, ProgramMeantAndBatchFile) {
+  const std::vector<std::tuple<std::string, std::string, bool>> rows = {
+      {R"("C:\Ed Dir\ed.exe" "a")", R"(C:\Ed Dir\ed.exe)", true},
+      {R"(C:\Ed Dir\ed.exe "a")", R"(C:\Ed.exe)", false},
+      {R"(C:/ED DIR/ED "a")", R"(C:\Ed Dir\ed.exe)", true},
+      {R"(tools\ed.exe "a")", R"(C:\Launchers\tools\ed.exe)", true},
+      {R"(tools\ed.exe "a")", R"(C:\Launchers\mytools\ed.exe)", false},
+      {R"(C:\Tools\ed.exe Files\x.exe a)", R"(C:\Tools\ed.exe)", true},
+      {R"(%s)", R"(C:\Any\thing.exe)", true}};
+  for (const auto& [command, started, meant] : rows)
+    EXPECT_EQ(IsProgramMeant(started, FindProgram(command)), meant) << command << " / " << started;
+  EXPECT_EQ(BatchFileOf(R"(C:\windows\syswow64\cmd.exe /s/c ""C:\Ed Dir\ed.bat" "a b"")"), R"(C:\Ed Dir\ed.bat)");
+  EXPECT_EQ(BatchFileOf(R"(C:\Windows\system32\cmd.exe /c "C:\x\ed.cmd a.txt")"), R"(C:\x\ed.cmd)");
+  EXPECT_EQ(BatchFileOf(R"(C:\Ed\ed.exe a)"), "");
 }
 
 TEST(Checksum, MatchesTheKnownAlgorithm) {

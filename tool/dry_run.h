@@ -1,0 +1,26 @@
+// check's dry run: the launcher itself started as a debuggee, so that Windows, not a
+// rule of ours, says which program it starts, and that program is ended before it runs.
+#pragma once
+
+#include <string>
+
+inline constexpr bool kCanDryRun =
+#ifdef _WIN32
+    true;
+#else
+    false;
+#endif
+
+struct DryRun {
+  std::string failure;      // why the launcher could not be run so, or ""
+  std::string commandLine;  // what it was started with: "FILE" TEXT
+  std::string program;      // the full path of the program Windows created for it; "" when none
+  std::string programLine;  // that program's command line, as far as it could be read
+  unsigned long exitCode = 0;  // the launcher's exit code, when it created no program
+  std::string exitText;        // that code in Windows' own words
+};
+
+// Starts the launcher `file` as a file association would, "FILE" `text`, under the
+// debugger, and ends the program it creates at its creation, before any code of that
+// program's own has run.
+DryRun RunDry(const std::string& file, const std::string& text);

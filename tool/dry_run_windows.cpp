@@ -1,0 +1,103 @@
+// check's dry run with the Win32 debugging API. Rules:
+// - the launcher is started as an association starts it, "FILE" TEXT, with
+//   DEBUG_PROCESS, so that every process it creates is debugged too;
+// - Windows reports a process it creates (CREATE_PROCESS_DEBUG_EVENT) before that
+//   process has run any code of its own: its image path and command line are read
+//   there, and it is ended there;
+// - the launcher runs to its end; its exit code says why, when it created nothing;
+// - breakpoints are continued, every other exception is left to the debuggee.
+#include <windows.h>
+#include <winternl.h>
+
+#include "dry_run.h"
+#include "file_io.h"
+
+namespace {
+
+std::string ImagePath(HANDLE process) {
+  std::wstring path(32768, L'\0');
+  DWORD size = static_cast<DWORD>(path.size());
+  if (!QueryFullProcessImageNameW(process, 0, path.data(), &size)) return "";
+  path.resize(size);
+  return Utf8(path);
+}
+
+// A process's command line, read from its own memory (its PEB); "" where it cannot be.
+std::string CommandLineOf(HANDLE process) {
+  PROCESS_BASIC_INFORMATION basic{};
+  PEB peb{};
+  RTL_USER_PROCESS_PARAMETERS parameters{};
+  if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0 ||
+      !ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof peb, nullptr) ||
+      !ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof parameters, nullptr))
+    return "";
+  std::wstring line(parameters.CommandLine.Length / sizeof(wchar_t), L'\0');
+  if (!ReadProcessMemory(process, parameters.CommandLine.Buffer, line.data(), parameters.CommandLine.Length, nullptr))
+    return "";
+  return Utf8(line);
+}
+
+constexpr DWORD kWow64Breakpoint = 0x4000001F;  // a 32-bit debuggee's first breakpoint, seen by a 64-bit debugger
+
+}  // namespace
+
+DryRun RunDry(const std::string& file, const std::string& text) {
+  DryRun run;
+  std::wstring path(32768, L'\0');
+  path.resize(GetFullPathNameW(Utf16(file).c_str(), static_cast<DWORD>(path.size()), path.data(), nullptr));
+  std::wstring line = L"\"" + path + L"\"" + (text.empty() ? L"" : L" " + Utf16(text));
+  run.commandLine = Utf8(line);
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION launcher{};
+  if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE, DEBUG_PROCESS, nullptr, nullptr, &startup,
+                      &launcher)) {
+    run.failure = "cannot run the launcher: " + ErrorText(GetLastError());
+    return run;
+  }
+  CloseHandle(launcher.hThread);
+
+  const ULONGLONG deadline = GetTickCount64() + 60000;
+  for (bool ended = false; !ended;) {
+    DEBUG_EVENT event{};
+    if (!WaitForDebugEvent(&event, 1000)) {
+      if (GetTickCount64() < deadline) continue;
+      TerminateProcess(launcher.hProcess, 1);  // its exit event ends the loop
+      run.failure = "the launcher did not end within a minute";
+      continue;
+    }
+    DWORD status = DBG_CONTINUE;
+    switch (event.dwDebugEventCode) {
+      case CREATE_PROCESS_DEBUG_EVENT:
+        if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
+        if (event.dwProcessId == launcher.dwProcessId) break;
+        if (run.program.empty()) {
+          run.program = ImagePath(event.u.CreateProcessInfo.hProcess);
+          run.programLine = CommandLineOf(event.u.CreateProcessInfo.hProcess);
+        }
+        TerminateProcess(event.u.CreateProcessInfo.hProcess, 1);
+        break;
+      case LOAD_DLL_DEBUG_EVENT:
+        if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
+        break;
+      case EXCEPTION_DEBUG_EVENT: {
+        DWORD code = event.u.Exception.ExceptionRecord.ExceptionCode;
+        if (code != EXCEPTION_BREAKPOINT && code != kWow64Breakpoint) status = DBG_EXCEPTION_NOT_HANDLED;
+        break;
+      }
+      case EXIT_PROCESS_DEBUG_EVENT:
+        if (event.dwProcessId == launcher.dwProcessId) {
+          run.exitCode = event.u.ExitProcess.dwExitCode;
+          run.exitText = ErrorText(run.exitCode);
+          ended = true;
+        }
+        break;
+      default:
+        break;
+    }
+    ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+  }
+  CloseHandle(launcher.hProcess);
+  return run;
+}
