@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,18 @@ inline constexpr bool kSeesWindowsFiles =
     false;
 #endif
 bool FileExists(const std::string& path);
+
+// Writes `text` (UTF-8) to `stream` (stdout or stderr) and flushes it: to a Windows
+// console as UTF-16, so that every character shows whatever its code page; to a file or
+// a pipe byte for byte. False when it could not be written whole.
+bool WriteText(std::FILE* stream, const std::string& text);
+
+// True when the program has a console of its own that no other process shares: it was
+// started by a double-click, not from a prompt. Never elsewhere than on Windows.
+bool StartedByDoubleClick();
+
+// Waits until a key is pressed in the console.
+void WaitForKey();
 
 // Puts the standard streams in binary mode, so that what is printed is printed byte for
 // byte, on Windows as elsewhere (no "\r" added before each "\n").

@@ -100,6 +100,15 @@ bool FileExists(const std::string&) { return false; }
 
 void UseBinaryStdio() {}
 
+bool WriteText(std::FILE* stream, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+  return std::fflush(stream) == 0 && !std::ferror(stream);
+}
+
+bool StartedByDoubleClick() { return false; }
+
+void WaitForKey() {}
+
 std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size_t limit, bool regularOnly) {
   if (path == "-") return ReadStdin(bytes, limit);
   // Not blocking on open: a FIFO with no writer is refused where only a regular file

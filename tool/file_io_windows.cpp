@@ -90,6 +90,37 @@ bool FileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool WriteText(std::FILE* stream, const std::string& text) {
+  HANDLE console = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (console == nullptr || console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &mode)) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    return std::fflush(stream) == 0 && !std::ferror(stream);
+  }
+  std::fflush(stream);
+  const std::wstring wide = Utf16(text);
+  DWORD written = 0;
+  for (std::size_t done = 0; done < wide.size(); done += written) {
+    DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
+    if (!WriteConsoleW(console, wide.data() + done, chunk, &written, nullptr) || written == 0) return false;
+  }
+  return true;
+}
+
+bool StartedByDoubleClick() {
+  DWORD processes[2];
+  return GetConsoleProcessList(processes, 2) == 1;
+}
+
+void WaitForKey() {
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  FlushConsoleInputBuffer(input);
+  INPUT_RECORD record{};
+  DWORD read = 0;
+  while (ReadConsoleInputW(input, &record, 1, &read) && read == 1)
+    if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) return;
+}
+
 void UseBinaryStdio() {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);

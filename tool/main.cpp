@@ -1,7 +1,6 @@
 // opener-template: shows and safely rewrites the command template stored in opener.exe,
 // and says what a launcher will start.
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@ constexpr int kUsage = 2;
 
 constexpr const char* kHelp = R"(Usage:
   opener-template show [--offset] FILE
+  opener-template set [--force] [--output OUT] FILE --program PATH [--arguments TEXT]
   opener-template set [--force] [--output OUT] FILE TEMPLATE
   opener-template set [--force] [--output OUT] FILE --from-file PATH
   opener-template check FILE [TEXT]
@@ -26,23 +26,28 @@ it is started with in place of each %s in the template, and starts the result.
   show            print the template as the launcher reads it (control characters
                   as <0xNN>)
     --offset      also print the block's offset in the file, on a second line
-  set             write TEMPLATE (at most 243 bytes, UTF-8, no control character
+  set             write a template (at most 243 bytes, UTF-8, no control character
                   but tab) into the block; nothing else in the file changes but its
                   PE checksum, when it has one. A link FILE: its target is rewritten
+    --program     the template "PATH" TEXT "%s", quoted for you: serves file
+                  associations, cmd.exe, scripts and git alike
+    --arguments   TEXT between the program and the file name (with --program)
+    TEMPLATE      the template as it stands
     --from-file   read the template from PATH ('-': standard input), UTF-8 with or
                   without a byte order mark; one trailing newline is dropped
     --output OUT  write the result to OUT and leave FILE as it was
     --force       rewrite a signed file, removing its signature
   check           print the command the launcher starts when TEXT (default: a
-                  sample file name) follows its name, the program Windows will
-                  start for it (on Windows: looked for, every earlier candidate
-                  named), and what set would warn of
-  --help          show this help
+                  sample file name) follows its name, the program Windows starts
+                  for it (on Windows: the launcher is run as an association runs
+                  it, and Windows' choice ended at its creation; elsewhere: the
+                  names Windows tries, in its order), and what set would warn of
+  help, --help, /?  show this help
   --version       show the version
 
 FILE and OUT must be regular files; a read-only file is refused.
 Exit codes: 0 done, 1 refused or failed (the file is left as it was; for check: the
-program will not be found, or the template is unusable), 2 usage error.
+launcher will start nothing, or the template is unusable), 2 usage error.
 )";
 
 constexpr const char* kSampleTail = R"(C:\notes\plan.txt)";
@@ -50,24 +55,23 @@ constexpr const char* kSampleTail = R"(C:\notes\plan.txt)";
 // Every name and value we echo is shown as show shows a template: a CR or an escape
 // sequence in a file name cannot make a message read as something else.
 int Usage(const std::string& what) {
-  std::fprintf(stderr, "opener-template: %s\nTry 'opener-template --help'.\n", ShownTemplate(what).c_str());
+  WriteText(stderr, "opener-template: " + ShownTemplate(what) + "\nTry 'opener-template --help'.\n");
   return kUsage;
 }
 
 int Refuse(const std::string& file, const std::string& what) {
-  std::fprintf(stderr, "opener-template: %s: %s\n", ShownTemplate(file).c_str(), ShownTemplate(what).c_str());
+  WriteText(stderr, "opener-template: " + ShownTemplate(file) + ": " + ShownTemplate(what) + "\n");
   return kRefused;
 }
 
 void Warn(const std::string& file, const std::string& what) {
-  std::fprintf(stderr, "opener-template: %s: warning: %s\n", ShownTemplate(file).c_str(), ShownTemplate(what).c_str());
+  WriteText(stderr, "opener-template: " + ShownTemplate(file) + ": warning: " + ShownTemplate(what) + "\n");
 }
 
 // Prints `text` on standard output; a failure (a full disk) is said, with exit code 1.
 int Print(const std::string& text, const char* what) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
-  std::fprintf(stderr, "opener-template: cannot print %s\n", what);
+  if (WriteText(stdout, text)) return 0;
+  WriteText(stderr, std::string("opener-template: cannot print ") + what + "\n");
   return kRefused;
 }
 
@@ -100,9 +104,10 @@ std::string ParseOptions(const std::vector<std::string>& args, Options& options)
       return std::string();
     };
     std::string error;
-    if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") options.operands.push_back(arg);
+    if (!optionsEnded && arg == "/?") options.help = true;  // Windows' own way to ask
+    else if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") options.operands.push_back(arg);
     else if (arg == "--") optionsEnded = true;
-    else if (arg == "--help" || arg == "-h" || arg == "/?") options.help = true;
+    else if (arg == "--help" || arg == "-h") options.help = true;
     else if (arg == "--version") options.version = true;
     else if (arg == "--offset") options.offset = true;
     else if (arg == "--force") options.force = true;
@@ -309,8 +314,16 @@ int Check(const Options& options) {
 int main(int argc, char** argv) {
   UseBinaryStdio();
   std::vector<std::string> args = ProgramArguments(argc, argv);
+  if (args.empty() && StartedByDoubleClick()) {
+    // A double-click opens a console for us alone, closed as we end: say what we are first.
+    WriteText(stdout, std::string("opener-template is a command-line tool: run it from cmd.exe or PowerShell.\n\n") +
+                          kHelp + "\nPress any key to close this window.\n");
+    WaitForKey();
+    return 0;
+  }
   if (args.empty()) return Usage("no command given");
   std::string command = args[0];
+  if (command == "help") return Print(kHelp, "the help");
   const bool commandNamed = command == "show" || command == "set" || command == "check";
   if (commandNamed) args.erase(args.begin());
   Options options;
