@@ -106,19 +106,19 @@ class Launcher : public testing::Test {
     DeleteFileW((record_ + L".done").c_str());
     SetEnvironmentVariableW(L"OPENER_RECORD", record_.c_str());
     for (const wchar_t* variable : {L"OPENER_RECORD_HOLD_MS", L"OPENER_RECORD_APPEND", L"OPENER_RECORD_EXIT",
-                                    L"OPENER_RECORD_MODULE"})
+                                    L"OPENER_RECORD_MODULE", L"OPENER_RECORD_ARGS"})
       SetEnvironmentVariableW(variable, nullptr);
   }
 
-  // Starts `exe` with exactly `commandLine` and returns its exit code once it ended;
-  // `lifetimeMs_` tells how long it ran.
+  // Starts `exe` (empty: the program the command line names) with exactly `commandLine`
+  // and returns its exit code once it ended; `lifetimeMs_` tells how long it ran.
   DWORD Start(const std::wstring& exe, std::wstring commandLine) {
     ULONGLONG started = GetTickCount64();
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
+    if (!CreateProcessW(exe.empty() ? nullptr : exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
       ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
       return 0xFFFFFFFF;
     }
@@ -329,13 +329,13 @@ TEST_F(Launcher, ShippedTemplateNamesAMissingEditor) {
 }
 
 // As Git for Windows starts its editor: our own path quoted, then the file's path with
-// forward slashes, in double quotes when it holds a space. The template the README
-// recommends for this use leaves %s unquoted, so that both forms reach the editor whole.
+// forward slashes, in double quotes when it holds a space. The one template shape,
+// "EDITOR" "%s", hands the editor that path whole in every case.
 TEST_F(Launcher, ServesAsGitsEditor) {
-  std::wstring editor = Retarget(L"opener-wait-git.exe", "\"" + Narrow(TestDir()) + "recorder.exe\" %s", kWaiting);
+  std::wstring editor = Retarget(L"opener-wait-git.exe", "\"" + Narrow(TestDir()) + "recorder.exe\" \"%s\"", kWaiting);
   SetEnvironmentVariableW(L"OPENER_RECORD_HOLD_MS", L"1000");
   SetEnvironmentVariableW(L"OPENER_RECORD_APPEND", L"Edited in the editor");
-  for (const wchar_t* folder : {L"git message", L"git-message"}) {
+  for (const wchar_t* folder : {L"Work Repos", L"git-message", L"W\x00f6rk R\x00e9pos \x65e5\x672c"}) {
     std::wstring dir = TestDir() + folder;
     CreateDirectoryW(dir.c_str(), nullptr);
     std::wstring message = dir + L"\\COMMIT_EDITMSG";
@@ -366,42 +366,155 @@ TEST_F(Launcher, TemplateToolPointsACopyAtAnotherProgram) {
   ExpectChecksumSetAndRight(copy);
 }
 
-// opener-template check says which program a launcher will start, as Windows finds it:
-// the one meant, none (and the launcher indeed fails), or a planted one before it.
-TEST_F(Launcher, CheckNamesTheProgramThatStarts) {
+// opener-template check asks Windows which program a launcher starts, and its verdict
+// agrees with what the launcher then really starts (the recorder says which copy ran).
+// In each row's own folder: Ed Dir\ed.exe and ed.bat (which starts ed.exe beside it),
+// Q Tools (x64)\ed.exe, tools\rec.exe, ed.d\ed.exe, a text file bad.exe, and the launcher.
+struct CheckRow {
+  const char* name;
+  const char* text;      // the template; {dir} stands for the row's folder
+  const char* program;   // what check names, under {dir}; "" for none
+  DWORD exitCode = 0;    // the launcher's exit code
+  bool planted = false;  // a planted Ed.exe beside Ed Dir
+  const char* started = nullptr;  // what runs in the end, when not `program` (a batch file's program)
+  std::size_t textLength = 0;     // TEXT: a.txt, or this many x's
+};
+
+void PrintTo(const CheckRow& row, std::ostream* out) { *out << row.name; }
+
+class CheckAgrees : public Launcher, public testing::WithParamInterface<CheckRow> {};
+
+TEST_P(CheckAgrees, WithWhatTheLauncherStarts) {
+  const CheckRow& row = GetParam();
+  const std::wstring dir = TestDir() + L"check-" + Widen(row.name);
+  const std::wstring recorder = TestDir() + L"recorder.exe";
+  for (const wchar_t* folder : {L"", L"\\Ed Dir", L"\\Q Tools (x64)", L"\\tools", L"\\ed.d"})
+    CreateDirectoryW((dir + folder).c_str(), nullptr);
+  for (const wchar_t* program : {L"\\Ed Dir\\ed.exe", L"\\Q Tools (x64)\\ed.exe", L"\\tools\\rec.exe", L"\\ed.d\\ed.exe"})
+    ASSERT_TRUE(CopyFileW(recorder.c_str(), (dir + program).c_str(), FALSE));
+  WriteFile(dir + L"\\Ed Dir\\ed.bat", "@\"%~dp0ed.exe\" %*\r\n");
+  WriteFile(dir + L"\\bad.exe", "not a program\r\n");
+  DeleteFileW((dir + L"\\Ed.exe").c_str());
+  if (row.planted) {
+    ASSERT_TRUE(CopyFileW(recorder.c_str(), (dir + L"\\Ed.exe").c_str(), FALSE));
+  }
+
+  std::string text = row.text;
+  for (std::size_t at; (at = text.find("{dir}")) != std::string::npos;) text.replace(at, 5, Narrow(dir));
+  const std::wstring launcher = Retarget(L"check-" + Widen(row.name) + L"\\opener.exe", text);
+  const std::string tail = row.textLength ? std::string(row.textLength, 'x') : "a.txt";
   const std::string tool = Narrow(TestDir()) + "..\\..\\tool\\opener-template.exe";
-  const std::wstring folder = TestDir() + L"check-tools";
-  CreateDirectoryW(folder.c_str(), nullptr);
-  const std::wstring meant = folder + L"\\My Editor.exe", planted = folder + L"\\My.exe";
-  DeleteFileW(planted.c_str());
-  ASSERT_TRUE(CopyFileW((TestDir() + L"recorder.exe").c_str(), meant.c_str(), FALSE));
-  std::wstring launcher = Retarget(L"opener-check.exe", Narrow(meant) + " \"%s\"");
-  auto check = [&](const std::wstring& exe) { return RunProcess(tool, {"check", Narrow(exe), "a.txt"}); };
+  ProcessResult check = RunProcess(tool, {"check", Narrow(launcher), tail});
+  const std::string program = *row.program ? Narrow(dir) + "\\" + row.program : "";
+  const std::string said = check.out.substr(check.out.find("program:  ") + 10);
+  if (program.empty()) {
+    EXPECT_EQ(check.exitCode, 1) << check.out;
+    EXPECT_EQ(said.rfind("none: ", 0), 0u) << check.out;
+    EXPECT_NE(said.find("exit code " + std::to_string(row.exitCode) + ")"), std::string::npos) << check.out;
+  } else {
+    EXPECT_EQ(check.exitCode, 0) << check.out;
+    EXPECT_EQ(said.substr(0, said.find("   (")), program) << check.out;
+  }
+  const bool warned = check.out.find("warning:  this program, not ") != std::string::npos;
+  EXPECT_EQ(warned, row.planted) << check.out;
+  Sleep(500);
+  EXPECT_TRUE(ReadFile(record_).empty()) << "check let the program run";
 
-  ProcessResult found = check(launcher);
-  EXPECT_EQ(found.exitCode, 0) << found.out << found.err;
-  EXPECT_NE(found.out.find("command:  " + Narrow(meant) + " \"a.txt\"\n"), std::string::npos) << found.out;
-  EXPECT_NE(found.out.find("tried:    " + Narrow(planted) + "   (not there)\n"), std::string::npos) << found.out;
-  EXPECT_NE(found.out.find("program:  " + Narrow(meant) + "   (found)\n"), std::string::npos) << found.out;
-
-  ProcessResult missing = check(TestDir() + L"opener-missing.exe");
-  EXPECT_EQ(missing.exitCode, 1) << missing.out;
-  EXPECT_NE(missing.out.find("program:  not found"), std::string::npos) << missing.out;
-  EXPECT_EQ(Start(TestDir() + L"opener-missing.exe", L"opener-missing a.txt"), 2u);
-
-  // The planted My.exe comes first: check names it, and it is what the launcher starts.
-  ASSERT_TRUE(CopyFileW((TestDir() + L"recorder.exe").c_str(), planted.c_str(), FALSE));
-  ProcessResult hijacked = check(launcher);
-  EXPECT_EQ(hijacked.exitCode, 0);
-  EXPECT_NE(hijacked.out.find("program:  " + Narrow(planted) + "   (found)\n"), std::string::npos) << hijacked.out;
-  EXPECT_NE(hijacked.out.find("warning:  this program, not " + Narrow(meant) + ", is what Windows will start"),
-            std::string::npos) << hijacked.out;
   SetEnvironmentVariableW(L"OPENER_RECORD_MODULE", L"1");
-  EXPECT_EQ(Start(launcher, L"opener-check a.txt"), 0u);
+  EXPECT_EQ(Start(launcher, L"\"" + launcher + L"\" " + Widen(tail)), row.exitCode);
+  if (program.empty()) {
+    Sleep(500);
+    EXPECT_TRUE(ReadFile(record_).empty()) << "check said none, yet a program started";
+    return;
+  }
   std::vector<std::string> lines = Records();
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].substr(lines[0].rfind('\t') + 1), "My.exe");
+  const std::string started = row.started ? Narrow(dir) + "\\" + row.started : program;
+  EXPECT_EQ(lines[0].substr(lines[0].rfind('\t') + 1), started);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CheckAgrees,
+    testing::Values(CheckRow{"Quoted", R"("{dir}\Ed Dir\ed.exe" "%s")", R"(Ed Dir\ed.exe)"},
+                    CheckRow{"Planted", R"({dir}\Ed Dir\ed.exe "%s")", "Ed.exe", 0, true},
+                    CheckRow{"UnquotedNoneShorter", R"({dir}\Q Tools (x64)\ed.exe "%s")", R"(Q Tools (x64)\ed.exe)"},
+                    CheckRow{"RelativeInOwnFolder", R"(tools\rec.exe "%s")", R"(tools\rec.exe)"},
+                    CheckRow{"TabAfterProgram", "{dir}\\tools\\rec.exe\t\"%s\"", R"(tools\rec.exe)"},
+                    CheckRow{"BatchFile", R"("{dir}\Ed Dir\ed.bat" "%s")", R"(Ed Dir\ed.bat)", 0, false, R"(Ed Dir\ed.exe)"},
+                    CheckRow{"DotInRelativeFolder", R"(ed.d\ed "%s")", "", 2},
+                    CheckRow{"BlankFirst", R"( "{dir}\tools\rec.exe" "%s")", "", 2},
+                    CheckRow{"Unclosed", R"("{dir}\tools\rec.exe %s)", "", 2},
+                    CheckRow{"GluedQuote", R"({dir}\tools\rec.exe"%s")", "", 2},
+                    CheckRow{"TextFile", R"({dir}\bad.exe "%s")", "", 11},
+                    CheckRow{"Missing", R"("{dir}\missing.exe" "%s")", "", 2},
+                    CheckRow{"TooLong", R"("{dir}\tools\rec.exe" %s %s)", "", 206, false, nullptr, 20000}),
+    [](const testing::TestParamInfo<CheckRow>& row) { return std::string(row.param.name); });
+
+// As users' callers start the launcher: cmd.exe running a batch file, the shell opening a
+// file through an association imported with regedit. The recorder says how the program
+// it stands for reads its arguments. In each row's folder (with a space in its name):
+// "budget 2027.txt", "naïve 日本.uni", "budget 2027.oq1", "naïve 日本.oq2". The batch
+// file is ASCII (cmd.exe reads it in the OEM code page): non-ASCII names come from loops.
+struct Caller {
+  const char* name;
+  const char* batch;         // after: cd /d {dir}, with the launchers' folder on PATH; {own}: opener-rec.exe
+  std::string argument;      // what the program reads; {dir} stands for the folder
+  const char* reg = nullptr;  // an association imported with regedit first
+};
+
+void PrintTo(const Caller& row, std::ostream* out) { *out << row.name; }
+
+class Callers : public Launcher, public testing::WithParamInterface<Caller> {};
+
+TEST_P(Callers, HandTheProgramOneWholeName) {
+  const Caller& row = GetParam();
+  const std::wstring dir = TestDir() + L"callers " + Widen(row.name);
+  CreateDirectoryW(dir.c_str(), nullptr);
+  for (const char* name : {"budget 2027.txt", "na\xc3\xafve \xe6\x97\xa5\xe6\x9c\xac.uni", "budget 2027.oq1",
+                           "na\xc3\xafve \xe6\x97\xa5\xe6\x9c\xac.oq2"})
+    WriteFile(dir + L"\\" + Widen(name), "text\r\n");
+  std::string regOwn = Narrow(kRecording);  // in a .reg string, each backslash doubled
+  for (std::size_t at = 0; (at = regOwn.find('\\', at)) != std::string::npos; at += 2) regOwn.insert(at, 1, '\\');
+  auto expand = [&](std::string text) {
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"{dir}", Narrow(dir)}, {"{own}", Narrow(kRecording)},
+                                   {"{reg-own}", regOwn}})
+      for (std::size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, from.size(), to);
+    return text;
+  };
+  std::string batch = "@echo off\r\ncd /d \"" + Narrow(dir) + "\"\r\nset PATH=" + Narrow(TestDir()) + ";%PATH%\r\n";
+  if (row.reg) {
+    WriteFile(dir + L"\\assoc.reg", expand(row.reg));
+    batch += "regedit /S assoc.reg\r\n";
+  }
+  WriteFile(dir + L"\\run.bat", batch + expand(row.batch) + "\r\n");
+  SetEnvironmentVariableW(L"OPENER_RECORD_ARGS", L"1");
+  EXPECT_EQ(Start(L"", L"cmd.exe /c \"" + dir + L"\\run.bat\""), 0u);
+  std::vector<std::string> lines = Records();
+  ASSERT_EQ(lines.size(), 1u);
+  std::string line = lines[0];
+  line.erase(0, line.find('\t') + 1);  // the show mode
+  line.erase(0, line.find('\t') + 1);  // the command line
+  EXPECT_EQ(line, expand(row.argument)) << lines[0];
+}
+
+const char kUnicodeName[] = "na\xc3\xafve \xe6\x97\xa5\xe6\x9c\xac";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Callers,
+    testing::Values(
+        Caller{"QuotedPath", R"("{own}" "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
+        Caller{"ShortNameQuoted", R"(opener-rec "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
+        Caller{"ShortNameUnquoted", R"(opener-rec {dir}\budget 2027.txt)", R"({dir}\budget 2027.txt)"},
+        Caller{"ForLoop", R"(for %%f in (*.uni) do opener-rec "%%f")", std::string(kUnicodeName) + ".uni"},
+        Caller{"StartEmptyTitle", R"(start "" opener-rec "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
+        Caller{"AssociationQuoted", R"(start "" "{dir}\budget 2027.oq1")", R"({dir}\budget 2027.oq1)",
+               "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\.oq1]\r\n@=\"opener.oq1\"\r\n\r\n"
+               "[HKEY_CLASSES_ROOT\\opener.oq1\\shell\\open\\command]\r\n@=\"\\\"{reg-own}\\\" \\\"%1\\\"\"\r\n"},
+        Caller{"AssociationUnquoted", R"(for %%f in (*.oq2) do start "" "%%f")",
+               "{dir}\\" + std::string(kUnicodeName) + ".oq2",
+               "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\.oq2]\r\n@=\"opener.oq2\"\r\n\r\n"
+               "[HKEY_CLASSES_ROOT\\opener.oq2\\shell\\open\\command]\r\n@=\"\\\"{reg-own}\\\" %1\"\r\n"}),
+    [](const testing::TestParamInfo<Caller>& row) { return std::string(row.param.name); });
 
 // Limits and load.
 

@@ -6,7 +6,9 @@
 //   an editor saves the file it was given (after the hold);
 // - OPENER_RECORD_EXIT: ends with that exit code (all 32 bits);
 // - OPENER_RECORD_STARTED: writes the performance counter as it was on entry to that file;
-// - OPENER_RECORD_MODULE: adds "\t<its own file name>" to the line, to tell which copy started.
+// - OPENER_RECORD_MODULE: adds "\t<its own full path>" to the line, to tell which copy started;
+// - OPENER_RECORD_ARGS: adds "\t<argument>" for each argument as CommandLineToArgvW reads
+//   them (and so as most programs read them), to show how the command line was split.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -57,16 +59,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (!Environment(L"OPENER_RECORD_MODULE").empty()) {
     wchar_t self[MAX_PATH];
     DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring name(self, n);
-    line += "\t" + Utf8(name.substr(name.rfind(L'\\') + 1).c_str());
+    line += "\t" + Utf8(std::wstring(self, n).c_str());
   }
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (!Environment(L"OPENER_RECORD_ARGS").empty())
+    for (int i = 1; argv && i < argc; ++i) line += "\t" + Utf8(argv[i]);
   if (!Append(record, line + "\n")) return 2;
 
   std::wstring hold = Environment(L"OPENER_RECORD_HOLD_MS");
   if (!hold.empty()) Sleep(static_cast<DWORD>(std::wcstoul(hold.c_str(), nullptr, 10)));
   std::wstring appended = Environment(L"OPENER_RECORD_APPEND");
-  int argc = 0;
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (!appended.empty() && argv && argc > 1) Append(argv[argc - 1], Utf8(appended.c_str()) + "\n");
   LocalFree(argv);
   if (!hold.empty()) CloseHandle(CreateFileW((record + L".done").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
