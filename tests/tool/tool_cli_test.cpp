@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "file_io.h"
 #include "pe_builder.h"
 #include "process.h"
 
@@ -64,7 +65,7 @@ class Tool : public testing::Test {
 
 TEST_F(Tool, HelpAndVersion) {
   for (auto args : {std::vector<std::string>{"--help"}, {"set", "--help"}, {"show", "--help"}, {"set", exe_, "x", "-h"},
-                    {"check", "--help"}}) {
+                    {"check", "--help"}, {"help"}, {"/?"}, {"set", "/?"}}) {
     ProcessResult help = Run(args);
     EXPECT_EQ(help.exitCode, 0) << testing::PrintToString(args);
     EXPECT_EQ(help.out.rfind("Usage:", 0), 0u) << help.out;
@@ -91,7 +92,9 @@ TEST_F(Tool, UsageErrorsExitTwo) {
       {}, {"bogus"}, {"show"}, {"show", exe_, exe_}, {"show", "--force", exe_}, {"set", exe_},
       {"set", exe_, "a", "b"}, {"set", exe_, "x", "--frobnicate"}, {"set", exe_, "x", "--from-file", "f"},
       {"set", exe_, "--output"}, {"set", "--offset", exe_, "x"}, {"show", "-"}, {"set", "-", "x"},
-      {"set", exe_, "x", "--output", "-"}};
+      {"set", exe_, "x", "--output", "-"}, {"set", exe_, "x", "--program", "C:\\Ed\\ed.exe"},
+      {"set", exe_, "--program", "C:\\Ed\\ed.exe", "--from-file", "f"}, {"set", exe_, "--arguments", "-n"},
+      {"check", exe_, "--program", "C:\\Ed\\ed.exe"}};
   for (const auto& args : cases) {
     ProcessResult result = Run(args);
     EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(args);
@@ -120,6 +123,28 @@ TEST_F(Tool, SetRoundTrips) {
     EXPECT_EQ(set.exitCode, 0) << set.err;
     EXPECT_EQ(Show(exe_), text + "\n");
   }
+}
+
+// --program writes the one shape that serves every caller, quoted by the tool.
+TEST_F(Tool, ProgramIsQuotedForYou) {
+  const std::string program = "C:\\Program Files\\Ed\\ed.exe";
+  ProcessResult set = Run({"set", exe_, "--program", program});
+  EXPECT_EQ(set.exitCode, 0) << set.err;
+  EXPECT_EQ(Show(exe_), "\"" + program + "\" \"%s\"\n");
+  EXPECT_EQ(set.err.find("does not exist") != std::string::npos, kSeesWindowsFiles) << set.err;
+  EXPECT_EQ(Run({"set", "--arguments", "-multiInst -nosession", exe_, "--program", program}).exitCode, 0);
+  EXPECT_EQ(Show(exe_), "\"" + program + "\" -multiInst -nosession \"%s\"\n");
+
+  const std::string kept = ReadBytes(exe_);
+  for (const auto& [path, message] : std::vector<std::pair<std::string, std::string>>{
+           {"C:\\Ed\\\"ed.exe", "the program path holds a double quote, which no file name holds"},
+           {"C:\\Ed\\ed.exe\t", "the program path holds a control character or bytes of no UTF-8 character (shown as <0xNN>)"},
+           {"", "--program names no program"}}) {
+    ProcessResult refused = Run({"set", exe_, "--program", path});
+    EXPECT_EQ(refused.exitCode, 1) << path;
+    EXPECT_EQ(refused.err, "opener-template: " + exe_ + ": " + message + "\n");
+  }
+  EXPECT_EQ(ReadBytes(exe_), kept);
 }
 
 TEST_F(Tool, FromFileDropsOneNewlineAndAByteOrderMark) {
@@ -356,6 +381,28 @@ TEST_F(Tool, ConcurrentSetsLeaveOneWholeTemplate) {
 }
 
 #ifndef _WIN32
+// Without Windows, check lists the names Windows tries, where, and says when it tries none.
+TEST_F(Tool, CheckListsWhatWindowsTries) {
+  struct Row {
+    std::string text, tail, says;
+    int exitCode;
+  };
+  const std::vector<Row> rows = {
+      {R"(C:\Ed Dir\ed "%s")", "a.txt", "            C:\\Ed.exe\n            C:\\Ed Dir\\ed.exe\n", 0},
+      {R"(tools\ed.exe "%s")", "a.txt",
+       "tools\\ed.exe   (in the launcher's folder, the current folder, the system folders, then each folder on PATH)", 0},
+      {R"( "C:\Ed\ed.exe" "%s")", "a.txt", "program:  none: Windows reads no program name in the command", 1},
+      {R"("C:\Ed\ed.exe" %s %s)", std::string(20000, 'x'),
+       "program:  none: the command is 40016 UTF-16 characters long, and Windows starts none longer than 32766", 1}};
+  for (const Row& row : rows) {
+    ASSERT_EQ(Run({"set", exe_, row.text}).exitCode, 0);
+    ProcessResult check = Run({"check", exe_, row.tail});
+    const std::string said = check.out.substr(check.out.find("\nprogram:"));
+    EXPECT_EQ(check.exitCode, row.exitCode) << said;
+    EXPECT_NE(said.find(row.says), std::string::npos) << said;
+  }
+}
+
 TEST_F(Tool, KeepsPermissionBitsAndOwner) {
   chmod(exe_.c_str(), 0751);
   bool root = geteuid() == 0;
