@@ -41,6 +41,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (plain.substr(TailOffset(plain, ownPath)) != line) std::abort();
     std::string quoted = "\"" + path + "\" " + line;
     if (quoted.substr(TailOffset(quoted, ownPath)) != line) std::abort();
+
+    // The same path with forward slashes, or without its ".exe", is our own path too.
+    std::string slashed = path;
+    for (char& c : slashed) c = c == '\\' ? '/' : c;
+    std::string forward = slashed + " " + line;
+    if (forward.substr(TailOffset(forward, ownPath)) != line) std::abort();
+    if (path.size() > 4 && path.compare(path.size() - 4, 4, ".exe") == 0) {
+      std::string bare = path.substr(0, path.size() - 4) + " " + line;
+      if (bare.substr(TailOffset(bare, ownPath)) != line) std::abort();
+    }
   }
   return 0;
 }
