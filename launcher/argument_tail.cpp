@@ -28,7 +28,7 @@ std::size_t OwnPathLength(const char* p, std::string_view ownPath) {
   if (SpellsPath(p, ownPath)) return ownPath.size();
   constexpr std::string_view kExe = ".exe";
   if (ownPath.size() <= kExe.size()) return 0;
-  std::string_view bare = ownPath.substr(0, ownPath.size() - kExe.size());
+  std::string_view bare(ownPath.data(), ownPath.size() - kExe.size());
   for (std::size_t i = 0; i < kExe.size(); ++i)
     if (Folded(ownPath[bare.size() + i]) != kExe[i]) return 0;
   return SpellsPath(p, bare) ? bare.size() : 0;

@@ -17,9 +17,12 @@ namespace {
 // holds exactly one more, and nothing but spaces follows that one. Else the whole tail.
 std::string_view InsideQuotes(std::string_view tail) {
   if (tail.empty() || tail[0] != '"') return tail;
-  std::size_t close = tail.find('"', 1);
-  if (close == std::string_view::npos || tail.find_first_not_of(' ', close + 1) != std::string_view::npos) return tail;
-  return tail.substr(1, close - 1);
+  std::size_t close = 0;
+  for (std::size_t i = 1; i < tail.size(); ++i) {
+    if (close == 0) close = tail[i] == '"' ? i : 0;
+    else if (tail[i] != ' ') return tail;
+  }
+  return close == 0 ? tail : std::string_view(tail.data() + 1, close - 1);
 }
 
 }  // namespace
@@ -52,9 +55,9 @@ void ExpandTemplate(const TemplateBlock& block, std::string_view tail, std::stri
   for (std::size_t at; (at = text.find(kPlaceholder, done)) != std::string_view::npos;) {
     const std::size_t after = at + kPlaceholder.size();
     const bool quoted = at > 0 && text[at - 1] == '"' && after < text.size() && text[after] == '"';
-    command.append(text.substr(done, at - done));
-    command.append(quoted ? inside : tail);
+    const std::string_view piece = quoted ? inside : tail;
+    command.append(text.data() + done, at - done).append(piece.data(), piece.size());
     done = after;
   }
-  command.append(text.substr(done));
+  command.append(text.data() + done, text.size() - done);
 }

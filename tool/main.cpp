@@ -226,15 +226,9 @@ std::string WhyNothingStarted(const DryRun& run) {
   }
 }
 
-// What Windows does with `command`, asked of Windows itself: the launcher run dry.
-// Returns the lines to print; `startsNothing` is set when no program starts.
-std::string AskWindows(const std::string& path, const std::string& tail, const ProgramWords& words,
-                       bool& startsNothing) {
-  const DryRun run = RunDry(path, tail);
-  if (!run.failure.empty()) {
-    startsNothing = true;
-    return "program:  not checked: " + ShownTemplate(run.failure) + "\n";
-  }
+// What Windows did with the launcher's command, from the launcher's dry run. Returns the
+// lines to print; `startsNothing` is set when no program starts.
+std::string Verdict(const DryRun& run, const ProgramWords& words, bool& startsNothing) {
   std::string out = "ran:      " + ShownTemplate(run.commandLine) +
                     "   (as a file association would, under the debugger; what it starts is ended at once)\n";
   if (run.program.empty()) {
@@ -263,8 +257,10 @@ std::string ListCandidates(const std::string& command, bool& startsNothing) {
     startsNothing = true;
     return "program:  none: Windows reads no program name in the command, and the launcher starts nothing\n";
   }
-  std::string out = "program:  not checked: only Windows sees its files (on Windows, check runs the launcher and asks "
-                    "Windows). Windows tries, in this order:\n";
+  std::string out = std::string("program:  not checked: ") +
+                    (kCanDryRun ? "" : "only Windows sees its files (on Windows, check runs the launcher and asks "
+                                       "Windows). ") +
+                    "Windows tries, in this order:\n";
   for (const std::string& candidate : candidates) {
     const std::string where = WhereWindowsLooks(candidate);
     out += "            " + ShownTemplate(candidate) + (where.empty() ? "" : "   (" + where + ")") + "\n";
@@ -293,14 +289,17 @@ int Check(const Options& options) {
     code = kRefused;
   }
 
+  // On Windows, ask Windows; where it cannot be asked, list what it would try.
   bool startsNothing = false;
-  if (kCanDryRun) {
-    out += AskWindows(path, tail, FindProgram(command), startsNothing);
+  const DryRun run = kCanDryRun ? RunDry(path, tail) : DryRun{};
+  if (kCanDryRun && run.failure.empty()) {
+    out += Verdict(run, FindProgram(command), startsNothing);
   } else if (std::size_t units = Utf16Length(command); units > kMaxCommandUnits) {
     out += "program:  none: the command is " + std::to_string(units) + " UTF-16 characters long, and Windows starts "
            "none longer than " + std::to_string(kMaxCommandUnits) + "; the launcher starts nothing\n";
     startsNothing = true;
   } else {
+    if (kCanDryRun) out += "note:     Windows could not be asked: " + ShownTemplate(run.failure) + "\n";
     out += ListCandidates(command, startsNothing);
   }
   if (startsNothing) code = kRefused;
