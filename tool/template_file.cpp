@@ -286,17 +286,24 @@ bool IsProgramMeant(std::string_view started, const ProgramWords& words) {
   for (std::string_view meant : {words.meant, words.shorter}) {
     if (meant.empty()) continue;
     std::string name = Folded(WithDefaultExtension(meant));
-    if (IsFullPath(name) ? path == name
-                         : path.size() > name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0 &&
-                               path[path.size() - name.size() - 1] == '\\')
+    if (IsFullPath(name)) {
+      if (path == name) return true;
+      continue;
+    }
+    // A relative name at the end of the path; a drive-relative one (D:ed.exe) on its drive.
+    const bool driveRelative = name.size() >= 2 && name[1] == ':';
+    if (driveRelative && path.compare(0, 2, name, 0, 2) != 0) continue;
+    if (driveRelative) name.erase(0, 2);
+    if (path.size() > name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0 &&
+        path[path.size() - name.size() - 1] == '\\')
       return true;
   }
   return false;
 }
 
-//   cmd.exe's command line                          batch file
-//   C:\windows\system32\cmd.exe /s/c ""C:\x\ed.bat" "a b""    C:\x\ed.bat
-//   C:\Windows\system32\cmd.exe /c "C:\x\ed.cmd a.txt"       C:\x\ed.cmd
+//   cmd.exe's command line                                  batch file
+//   C:\windows\system32\cmd.exe /s/c ""C:\x\ed.bat" "a b""   C:\x\ed.bat
+//   C:\Windows\system32\cmd.exe /c "C:\x\ed.cmd a.txt"        C:\x\ed.cmd
 std::string BatchFileOf(std::string_view commandLine) {
   std::size_t at = commandLine.find("/c");
   if (at == std::string_view::npos) at = commandLine.find("/C");

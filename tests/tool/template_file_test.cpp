@@ -300,6 +300,8 @@ TEST(Check, ProgramMeantAndBatchFile) {
       {R"(tools\ed.exe "a")", R"(C:\Launchers\tools\ed.exe)", true},
       {R"(tools\ed.exe "a")", R"(C:\Launchers\mytools\ed.exe)", false},
       {R"(C:\Tools\ed.exe Files\x.exe a)", R"(C:\Tools\ed.exe)", true},
+      {R"(D:ed "a")", R"(D:\Work\ed.exe)", true},
+      {R"(D:ed "a")", R"(C:\Work\ed.exe)", false},
       {R"(%s)", R"(C:\Any\thing.exe)", true}};
   for (const auto& [command, started, meant] : rows)
     EXPECT_EQ(IsProgramMeant(started, FindProgram(command)), meant) << command << " / " << started;
