@@ -47,9 +47,9 @@ bool CommandLineIsWhole() {
   return whole <= 0 || std::strlen(gCommandLine) + 1 >= static_cast<std::size_t>(whole);
 }
 
-// Windows starts no command of more than 32,767 UTF-16 units, its NUL among them.
 bool TooLongToStart(const std::string& command) {
-  return MultiByteToWideChar(CP_ACP, 0, command.c_str(), -1, nullptr, 0) > 32767;
+  int units = MultiByteToWideChar(CP_ACP, 0, command.c_str(), -1, nullptr, 0);  // its NUL among them
+  return units > 0 && static_cast<std::size_t>(units) - 1 > kLongestCommand;
 }
 
 [[noreturn]] void RunLauncher() {

@@ -4,12 +4,9 @@
 
 #include <string>
 
-inline constexpr bool kCanDryRun =
-#ifdef _WIN32
-    true;
-#else
-    false;
-#endif
+#include "file_io.h"
+
+inline constexpr bool kCanDryRun = kSeesWindowsFiles;  // only Windows runs a launcher
 
 struct DryRun {
   std::string failure;      // why the launcher could not be run so, or ""

@@ -6,6 +6,7 @@
 
 #include "dry_run.h"
 #include "file_io.h"
+#include "template_block.h"
 #include "template_file.h"
 
 namespace {
@@ -294,9 +295,9 @@ int Check(const Options& options) {
   const DryRun run = kCanDryRun ? RunDry(path, tail) : DryRun{};
   if (kCanDryRun && run.failure.empty()) {
     out += Verdict(run, FindProgram(command), startsNothing);
-  } else if (std::size_t units = Utf16Length(command); units > kMaxCommandUnits) {
+  } else if (std::size_t units = Utf16Length(command); units > kLongestCommand) {
     out += "program:  none: the command is " + std::to_string(units) + " UTF-16 characters long, and Windows starts "
-           "none longer than " + std::to_string(kMaxCommandUnits) + "; the launcher starts nothing\n";
+           "none longer than " + std::to_string(kLongestCommand) + "; the launcher starts nothing\n";
     startsNothing = true;
   } else {
     if (kCanDryRun) out += "note:     Windows could not be asked: " + ShownTemplate(run.failure) + "\n";

@@ -78,9 +78,6 @@ std::string BatchFileOf(std::string_view commandLine);
 // The length of `text` (UTF-8) in UTF-16 units, as Windows counts a command.
 std::size_t Utf16Length(std::string_view text);
 
-// The longest command Windows starts: 32,767 UTF-16 units with its NUL.
-inline constexpr std::size_t kMaxCommandUnits = 32766;
-
 // Writes `text` into the block, zero-fills the rest and recomputes a non-zero PE
 // checksum; nothing else changes. A signed file is refused unless `removeSignature`,
 // which zeroes the security directory entry and cuts the certificate table from the end.
