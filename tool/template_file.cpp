@@ -138,10 +138,16 @@ bool IsUtf8(std::string_view text) {
   return true;
 }
 
+// Compared as Windows compares names: ASCII case and the two separators folded.
+std::string Folded(std::string_view path) {
+  std::string folded(path);
+  for (char& c : folded) c = c == '/' ? '\\' : (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  return folded;
+}
+
 bool HasExecutableExtension(std::string_view word) {
   if (word.size() < 4) return false;
-  std::string extension(word.substr(word.size() - 4));
-  for (char& c : extension) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  std::string extension = Folded(word.substr(word.size() - 4));
   return extension == ".exe" || extension == ".com" || extension == ".bat" || extension == ".cmd";
 }
 
@@ -152,6 +158,15 @@ constexpr std::string_view kBlanks = " \t";  // what ends a word of the command 
 bool IsFullPath(std::string_view path) {
   bool drive = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
   return drive || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
+}
+
+// D:ed.exe: on drive D:, in that drive's current folder.
+bool IsDriveRelative(std::string_view path) { return path.size() >= 2 && path[1] == ':' && !IsFullPath(path); }
+
+// .\ed.exe, ..\ed.exe: from the current folder alone.
+bool IsFromCurrentFolder(std::string_view path) {
+  std::string head = Folded(path.substr(0, 3));
+  return head.rfind(".\\", 0) == 0 || head == "..\\";
 }
 
 // A word after an unquoted program's first word that starts its arguments: an option
@@ -180,8 +195,7 @@ std::string Listed(const std::vector<std::string>& items) {
 //   ed.d\ed              ed.d\ed (a relative name: any dot in it counts)
 //   ed.com               ed.com
 std::string WithDefaultExtension(std::string_view path) {
-  const bool relative = !IsFullPath(path) && !(path.size() >= 2 && path[1] == ':') && path.rfind(".\\", 0) != 0 &&
-                        path.rfind("..\\", 0) != 0 && path.rfind("./", 0) != 0 && path.rfind("../", 0) != 0;
+  const bool relative = !IsFullPath(path) && !IsDriveRelative(path) && !IsFromCurrentFolder(path);
   std::size_t name = relative ? 0 : path.find_last_of("\\/");
   bool extension = path.find('.', name == std::string_view::npos ? 0 : name) != std::string_view::npos;
   return std::string(path) + (extension ? "" : ".exe");
@@ -258,27 +272,13 @@ std::vector<std::string> ProgramCandidates(std::string_view command) {
 //   ed.exe               the same, but the current folder not where NoDefaultCurrentDirectoryInExePath is set
 std::string WhereWindowsLooks(std::string_view candidate) {
   if (IsFullPath(candidate)) return "";
-  if (candidate.size() >= 2 && candidate[1] == ':')
-    return std::string("in the current folder of drive ") + candidate[0] + ":";
-  if (candidate.rfind(".\\", 0) == 0 || candidate.rfind("..\\", 0) == 0 || candidate.rfind("./", 0) == 0 ||
-      candidate.rfind("../", 0) == 0)
-    return "from the current folder";
+  if (IsDriveRelative(candidate)) return std::string("in the current folder of drive ") + candidate[0] + ":";
+  if (IsFromCurrentFolder(candidate)) return "from the current folder";
   if (candidate.find('\\') != std::string_view::npos)
     return "in the launcher's folder, the current folder, the system folders, then each folder on PATH";
   return "in the launcher's folder, the current folder (unless NoDefaultCurrentDirectoryInExePath is set), the "
          "system folders, then each folder on PATH";
 }
-
-namespace {
-
-// Compared as Windows compares names: ASCII case and the two separators folded.
-std::string Folded(std::string_view path) {
-  std::string folded(path);
-  for (char& c : folded) c = c == '/' ? '\\' : (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  return folded;
-}
-
-}  // namespace
 
 bool IsProgramMeant(std::string_view started, const ProgramWords& words) {
   if (words.meant.empty()) return true;  // the tail names the program: nothing to compare with
@@ -291,7 +291,7 @@ bool IsProgramMeant(std::string_view started, const ProgramWords& words) {
       continue;
     }
     // A relative name at the end of the path; a drive-relative one (D:ed.exe) on its drive.
-    const bool driveRelative = name.size() >= 2 && name[1] == ':';
+    const bool driveRelative = IsDriveRelative(name);
     if (driveRelative && path.compare(0, 2, name, 0, 2) != 0) continue;
     if (driveRelative) name.erase(0, 2);
     if (path.size() > name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0 &&
