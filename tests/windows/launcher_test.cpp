@@ -73,11 +73,16 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// `text` with each "{name}" replaced by its value.
+std::string Substituted(std::string text, const std::vector<std::pair<std::string, std::string>>& values) {
+  for (const auto& [name, value] : values)
+    for (std::size_t at; (at = text.find(name)) != std::string::npos;) text.replace(at, name.size(), value);
+  return text;
+}
+
 // Replaces each "{own}" in a row's command line with the launcher's own full path.
 std::wstring WithOwnPath(std::string_view pattern, const std::wstring& own) {
-  std::wstring line = Widen(pattern);
-  for (std::size_t at; (at = line.find(L"{own}")) != std::wstring::npos;) line.replace(at, 5, own);
-  return line;
+  return Widen(Substituted(std::string(pattern), {{"{own}", Narrow(own)}}));
 }
 
 // Both launchers, built with the template recorder.exe "%s".
@@ -399,9 +404,8 @@ TEST_P(CheckAgrees, WithWhatTheLauncherStarts) {
     ASSERT_TRUE(CopyFileW(recorder.c_str(), (dir + L"\\Ed.exe").c_str(), FALSE));
   }
 
-  std::string text = row.text;
-  for (std::size_t at; (at = text.find("{dir}")) != std::string::npos;) text.replace(at, 5, Narrow(dir));
-  const std::wstring launcher = Retarget(L"check-" + Widen(row.name) + L"\\opener.exe", text);
+  const std::wstring launcher =
+      Retarget(L"check-" + Widen(row.name) + L"\\opener.exe", Substituted(row.text, {{"{dir}", Narrow(dir)}}));
   const std::string tail = row.textLength ? std::string(row.textLength, 'x') : "a.txt";
   const std::string tool = Narrow(TestDir()) + "..\\..\\tool\\opener-template.exe";
   ProcessResult check = RunProcess(tool, {"check", Narrow(launcher), tail});
@@ -475,11 +479,8 @@ TEST_P(Callers, HandTheProgramOneWholeName) {
     WriteFile(dir + L"\\" + Widen(name), "text\r\n");
   std::string regOwn = Narrow(kRecording);  // in a .reg string, each backslash doubled
   for (std::size_t at = 0; (at = regOwn.find('\\', at)) != std::string::npos; at += 2) regOwn.insert(at, 1, '\\');
-  auto expand = [&](std::string text) {
-    for (const auto& [from, to] : {std::pair<std::string, std::string>{"{dir}", Narrow(dir)}, {"{own}", Narrow(kRecording)},
-                                   {"{reg-own}", regOwn}})
-      for (std::size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, from.size(), to);
-    return text;
+  auto expand = [&](const std::string& text) {
+    return Substituted(text, {{"{dir}", Narrow(dir)}, {"{own}", Narrow(kRecording)}, {"{reg-own}", regOwn}});
   };
   std::string batch = "@echo off\r\ncd /d \"" + Narrow(dir) + "\"\r\nset PATH=" + Narrow(TestDir()) + ";%PATH%\r\n";
   if (row.reg) {
