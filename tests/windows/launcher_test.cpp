@@ -383,6 +383,7 @@ struct CheckRow {
   bool planted = false;  // a planted Ed.exe beside Ed Dir
   const char* started = nullptr;  // what runs in the end, when not `program` (a batch file's program)
   std::size_t textLength = 0;     // TEXT: a.txt, or this many x's
+  bool waits = false;             // opener-wait.exe, which starts its program with CreateProcess
 };
 
 void PrintTo(const CheckRow& row, std::ostream* out) { *out << row.name; }
@@ -405,7 +406,8 @@ TEST_P(CheckAgrees, WithWhatTheLauncherStarts) {
   }
 
   const std::wstring launcher =
-      Retarget(L"check-" + Widen(row.name) + L"\\opener.exe", Substituted(row.text, {{"{dir}", Narrow(dir)}}));
+      Retarget(L"check-" + Widen(row.name) + L"\\opener.exe", Substituted(row.text, {{"{dir}", Narrow(dir)}}),
+               row.waits ? kWaiting : kRecording);
   const std::string tail = row.textLength ? std::string(row.textLength, 'x') : "a.txt";
   const std::string tool = Narrow(TestDir()) + "..\\..\\tool\\opener-template.exe";
   ProcessResult check = RunProcess(tool, {"check", Narrow(launcher), tail});
@@ -451,7 +453,8 @@ INSTANTIATE_TEST_SUITE_P(
                     CheckRow{"GluedQuote", R"({dir}\tools\rec.exe"%s")", "", 2},
                     CheckRow{"TextFile", R"({dir}\bad.exe "%s")", "", 11},
                     CheckRow{"Missing", R"("{dir}\missing.exe" "%s")", "", 2},
-                    CheckRow{"TooLong", R"("{dir}\tools\rec.exe" %s %s)", "", 206, false, nullptr, 20000}),
+                    CheckRow{"TooLong", R"("{dir}\tools\rec.exe" %s %s)", "", 206, false, nullptr, 20000},
+                    CheckRow{"WaitingLauncher", R"({dir}\Ed Dir\ed.exe "%s")", "Ed.exe", 0, true, nullptr, 0, true}),
     [](const testing::TestParamInfo<CheckRow>& row) { return std::string(row.param.name); });
 
 // As users' callers start the launcher: cmd.exe running a batch file, the shell opening a
