@@ -471,14 +471,16 @@ struct Caller {
 
 void PrintTo(const Caller& row, std::ostream* out) { *out << row.name; }
 
+const std::string kUnicodeName = "na\xc3\xafve \xe6\x97\xa5\xe6\x9c\xac";
+
 class Callers : public Launcher, public testing::WithParamInterface<Caller> {};
 
 TEST_P(Callers, HandTheProgramOneWholeName) {
   const Caller& row = GetParam();
   const std::wstring dir = TestDir() + L"callers " + Widen(row.name);
   CreateDirectoryW(dir.c_str(), nullptr);
-  for (const char* name : {"budget 2027.txt", "na\xc3\xafve \xe6\x97\xa5\xe6\x9c\xac.uni", "budget 2027.oq1",
-                           "na\xc3\xafve \xe6\x97\xa5\xe6\x9c\xac.oq2"})
+  for (const std::string& name : {std::string("budget 2027.txt"), kUnicodeName + ".uni", std::string("budget 2027.oq1"),
+                                  kUnicodeName + ".oq2"})
     WriteFile(dir + L"\\" + Widen(name), "text\r\n");
   std::string regOwn = Narrow(kRecording);  // in a .reg string, each backslash doubled
   for (std::size_t at = 0; (at = regOwn.find('\\', at)) != std::string::npos; at += 2) regOwn.insert(at, 1, '\\');
@@ -501,21 +503,19 @@ TEST_P(Callers, HandTheProgramOneWholeName) {
   EXPECT_EQ(line, expand(row.argument)) << lines[0];
 }
 
-const char kUnicodeName[] = "na\xc3\xafve \xe6\x97\xa5\xe6\x9c\xac";
-
 INSTANTIATE_TEST_SUITE_P(
     Rows, Callers,
     testing::Values(
         Caller{"QuotedPath", R"("{own}" "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
         Caller{"ShortNameQuoted", R"(opener-rec "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
         Caller{"ShortNameUnquoted", R"(opener-rec {dir}\budget 2027.txt)", R"({dir}\budget 2027.txt)"},
-        Caller{"ForLoop", R"(for %%f in (*.uni) do opener-rec "%%f")", std::string(kUnicodeName) + ".uni"},
+        Caller{"ForLoop", R"(for %%f in (*.uni) do opener-rec "%%f")", kUnicodeName + ".uni"},
         Caller{"StartEmptyTitle", R"(start "" opener-rec "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
         Caller{"AssociationQuoted", R"(start "" "{dir}\budget 2027.oq1")", R"({dir}\budget 2027.oq1)",
                "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\.oq1]\r\n@=\"opener.oq1\"\r\n\r\n"
                "[HKEY_CLASSES_ROOT\\opener.oq1\\shell\\open\\command]\r\n@=\"\\\"{reg-own}\\\" \\\"%1\\\"\"\r\n"},
         Caller{"AssociationUnquoted", R"(for %%f in (*.oq2) do start "" "%%f")",
-               "{dir}\\" + std::string(kUnicodeName) + ".oq2",
+               "{dir}\\" + kUnicodeName + ".oq2",
                "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\.oq2]\r\n@=\"opener.oq2\"\r\n\r\n"
                "[HKEY_CLASSES_ROOT\\opener.oq2\\shell\\open\\command]\r\n@=\"\\\"{reg-own}\\\" %1\"\r\n"}),
     [](const testing::TestParamInfo<Caller>& row) { return std::string(row.param.name); });
