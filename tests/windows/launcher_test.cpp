@@ -165,7 +165,7 @@ class Launcher : public testing::Test {
   ULONGLONG lifetimeMs_ = 0;
 };
 
-// Folders whose UTF-8 path is longer than 260 bytes in fewer than 260 characters.
+// A folder whose UTF-8 path is longer than 260 bytes in fewer than 260 characters.
 const char kLongNonAsciiFolder[] =
     "Пользователи\\Александра Владимировна\\Версия для рабочего стола\\"
     "Документы и заметки за декабрь\\Очень длинное название папки для проверки";
@@ -174,7 +174,8 @@ struct Row {
   const char* name;
   const char* commandLine;     // "{own}" stands for the launcher's full path
   const char* tail;            // the recorder gets "tail" (one quoted tail: the tail itself)
-  const char* folder = nullptr;  // installs the launcher and recorder.exe there, under the test folder
+  const char* folder = nullptr;  // installs the launcher and recorder.exe in a folder of this name, under
+                                 // kLongNonAsciiFolder, one for each launcher (rows run at once)
 };
 
 // Names the row in test listings, in place of its raw bytes.
@@ -186,7 +187,8 @@ class CommandLines : public Launcher, public testing::WithParamInterface<std::tu
 TEST_P(CommandLines, StartTheTemplateWithTheTail) {
   auto [launcher, row] = GetParam();
   if (row.folder) {
-    std::filesystem::path folder = TestDir() + Widen(row.folder);
+    std::filesystem::path folder =
+        TestDir() + Widen(kLongNonAsciiFolder) + L"\\" + Widen(row.folder) + L"-" + Widen(NameOf(launcher));
     std::filesystem::create_directories(folder);
     std::wstring copy = (folder / launcher.substr(launcher.rfind(L'\\') + 1)).wstring();
     ASSERT_TRUE(CopyFileW(launcher.c_str(), copy.c_str(), FALSE));
@@ -220,8 +222,8 @@ INSTANTIATE_TEST_SUITE_P(
                         "C:\\notes\\\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt"},
                     Row{"Accents", "\"{own}\" C:\\Users\\Jos\xc3\xa9\\na\xc3\xafve.txt",
                         "C:\\Users\\Jos\xc3\xa9\\na\xc3\xafve.txt"},
-                    Row{"LongOwnPathQuoted", R"("{own}" "C:\docs\plan.txt")", R"("C:\docs\plan.txt")", kLongNonAsciiFolder},
-                    Row{"LongOwnPathUnquoted", R"({own} C:\docs\plan.txt)", R"(C:\docs\plan.txt)", kLongNonAsciiFolder})),
+                    Row{"LongOwnPathQuoted", R"("{own}" "C:\docs\plan.txt")", R"("C:\docs\plan.txt")", "q"},
+                    Row{"LongOwnPathUnquoted", R"({own} C:\docs\plan.txt)", R"(C:\docs\plan.txt)", "u"})),
     [](const testing::TestParamInfo<std::tuple<std::wstring, Row>>& param) {
       return NameOf(std::get<0>(param.param)) + "_" + std::get<1>(param.param).name;
     });
