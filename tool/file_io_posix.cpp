@@ -100,10 +100,7 @@ bool FileExists(const std::string&) { return false; }
 
 void UseBinaryStdio() {}
 
-bool WriteText(std::FILE* stream, const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stream);
-  return std::fflush(stream) == 0 && !std::ferror(stream);
-}
+bool WriteText(std::FILE* stream, const std::string& text) { return WriteBytes(stream, text); }
 
 bool StartedByDoubleClick() { return false; }
 

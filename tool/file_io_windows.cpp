@@ -93,10 +93,8 @@ bool FileExists(const std::string& path) {
 bool WriteText(std::FILE* stream, const std::string& text) {
   HANDLE console = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
   DWORD mode = 0;
-  if (console == nullptr || console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &mode)) {
-    std::fwrite(text.data(), 1, text.size(), stream);
-    return std::fflush(stream) == 0 && !std::ferror(stream);
-  }
+  if (console == nullptr || console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &mode))
+    return WriteBytes(stream, text);
   std::fflush(stream);
   const std::wstring wide = Utf16(text);
   DWORD written = 0;
