@@ -20,13 +20,6 @@ void CountBytes(benchmark::State& state, std::size_t perIteration) {
 constexpr std::string_view kOwnPath = R"(C:\Tools\opener.exe)";
 constexpr std::size_t kLongest = 32767;  // the longest command line Windows allows
 
-TemplateBlock BlockWith(std::string_view text) {
-  TemplateBlock block{};
-  std::memcpy(block.bytes, kTemplateMarker.data(), kTemplateMarker.size());
-  std::memcpy(block.bytes + kTemplateOffset, text.data(), text.size());
-  return block;
-}
-
 // Our own path, quoted, then arguments up to 32,767 bytes: the finder reads the name only.
 void FindTailOwnPath(benchmark::State& state) {
   std::string line = "\"" + std::string(kOwnPath) + "\" ";
@@ -51,7 +44,7 @@ std::string ManyPlaceholders() {
   for (int i = 0; i < 121; ++i) text += "%s";
   return text + "x";
 }
-const TemplateBlock kManyPlaceholders = BlockWith(ManyPlaceholders());
+const TemplateBlock kManyPlaceholders = MakeTemplateBlock(ManyPlaceholders());
 
 void Expand(benchmark::State& state) {
   std::string tail(static_cast<std::size_t>(state.range(0)), 't');
@@ -106,7 +99,7 @@ BENCHMARK(MemcpyFresh)->Arg(1024)->Arg(8192)->Arg(kLongest);
 
 // One whole run's work for the stored template and a typical file name.
 void StoredTemplate(benchmark::State& state) {
-  const TemplateBlock block = BlockWith(R"("D:\Program Files\ZEPHANTA\Ovrix.exe" "%s")");
+  const TemplateBlock block = MakeTemplateBlock(R"("D:\Program Files\ZEPHANTA\Ovrix.exe" "%s")");
   const std::string line = R"("C:\Tools\opener.exe" C:\Users\someone\Documents\notes\plan for 2027.txt)";
   for (auto _ : state) {
     std::string command;

@@ -20,10 +20,25 @@ inline constexpr std::string_view kPlaceholder = "%s";
 // Windows starts no command of more than 32,766 UTF-16 units (32,767 with its NUL).
 inline constexpr std::size_t kLongestCommand = 32766;
 
+// The build states the same layout to CMake, for its own checks and the tool's help.
+static_assert(kTemplateBlockSize == OPENER_TEMPLATE_BLOCK_SIZE && kMaxTemplateSize == OPENER_MAX_TEMPLATE_SIZE,
+              "the block's sizes in CMakeLists.txt differ from this layout");
+
 struct TemplateBlock {
   char bytes[kTemplateBlockSize];
 };
 static_assert(sizeof(TemplateBlock) == kTemplateBlockSize);
+
+// A block as the build stores it: the marker, its NUL, then `text` (at most
+// kMaxTemplateSize bytes of it), zero-filled. The one way every part of the project
+// makes a block: the launcher's own at build time, the tool's rewrite, tests, fuzzers
+// and benchmarks.
+constexpr TemplateBlock MakeTemplateBlock(std::string_view text) {
+  TemplateBlock block{};
+  for (std::size_t i = 0; i < kTemplateMarker.size(); ++i) block.bytes[i] = kTemplateMarker[i];
+  for (std::size_t i = 0; i < text.size() && i < kMaxTemplateSize; ++i) block.bytes[kTemplateOffset + i] = text[i];
+  return block;
+}
 
 // The template as the launcher reads it: from just after the block's first NUL byte to
 // the next NUL or the block's last byte; empty when the block holds no NUL before its

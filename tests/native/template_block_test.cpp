@@ -7,14 +7,6 @@
 
 namespace {
 
-// A block as stored: the marker, its NUL, then the template, zero-filled.
-TemplateBlock BlockWith(std::string_view text) {
-  TemplateBlock block{};
-  std::memcpy(block.bytes, kTemplateMarker.data(), kTemplateMarker.size());
-  std::memcpy(block.bytes + kTemplateOffset, text.data(), text.size());
-  return block;
-}
-
 std::string Expand(const TemplateBlock& block, std::string_view tail) {
   std::string command;
   ExpandTemplate(block, tail, command);
@@ -36,7 +28,7 @@ void PrintTo(const ExpandCase& row, std::ostream* out) { *out << row.name; }
 class ExpandTable : public testing::TestWithParam<ExpandCase> {};
 
 TEST_P(ExpandTable, Command) {
-  EXPECT_EQ(Expand(BlockWith(GetParam().text), GetParam().tail), GetParam().command);
+  EXPECT_EQ(Expand(MakeTemplateBlock(GetParam().text), GetParam().tail), GetParam().command);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -70,7 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Expand, AppendsToTheCommand) {
   std::string command = "kept ";
-  ExpandTemplate(BlockWith("ed %s"), "a", command);
+  ExpandTemplate(MakeTemplateBlock("ed %s"), "a", command);
   EXPECT_EQ(command, "kept ed a");
 }
 
@@ -78,7 +70,7 @@ TEST(Block, FullTemplateWithoutNulIsUsedWhole) {
   std::string text(kMaxTemplateSize, 'x');
   text[0] = '%';
   text[1] = 's';
-  TemplateBlock block = BlockWith(text);
+  TemplateBlock block = MakeTemplateBlock(text);
   EXPECT_EQ(StoredTemplate(block).size(), kMaxTemplateSize);
   EXPECT_EQ(Expand(block, "T"), "T" + std::string(kMaxTemplateSize - 2, 'x'));
 }
@@ -86,7 +78,7 @@ TEST(Block, FullTemplateWithoutNulIsUsedWhole) {
 TEST(Block, PercentInLastByteIsCopied) {
   std::string text(kMaxTemplateSize - 1, 'y');
   text += '%';
-  EXPECT_EQ(Expand(BlockWith(text), "T"), text);
+  EXPECT_EQ(Expand(MakeTemplateBlock(text), "T"), text);
 }
 
 TEST(Block, NoNulAtAllGivesEmptyTemplate) {
@@ -112,7 +104,7 @@ TEST(Block, TemplateStartsAfterTheFirstNul) {
 }
 
 TEST(Block, TemplateEndsAtItsNul) {
-  TemplateBlock block = BlockWith("ed %s");
+  TemplateBlock block = MakeTemplateBlock("ed %s");
   std::memcpy(block.bytes + kTemplateOffset + 6, "junk %s", 7);  // after the template's NUL
   EXPECT_EQ(Expand(block, "T"), "ed T");
 }

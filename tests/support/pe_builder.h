@@ -38,8 +38,7 @@ inline std::string BuildPe(const PeShape& shape = {}) {
   std::memcpy(&file[section], ".data", 5);
   WriteLe32(file, section + 16, 0x200);                // raw size
   WriteLe32(file, section + 20, 0x200);                // raw offset
-  std::memcpy(&file[kBuiltBlockOffset], kTemplateMarker.data(), kTemplateMarker.size());
-  std::memcpy(&file[kBuiltBlockOffset + kTemplateOffset], shape.templateText.data(), shape.templateText.size());
+  std::memcpy(&file[kBuiltBlockOffset], MakeTemplateBlock(shape.templateText).bytes, kTemplateBlockSize);
   file += shape.overlay;
   if (!shape.certificate.empty()) {
     file.resize((file.size() + 7) / 8 * 8, '\0');

@@ -1,7 +1,8 @@
 # Checks a built launcher (opener.exe, opener-wait.exe) as a file: i386 (or x86-64) PE, graphical subsystem,
 # stripped, importing only KERNEL32.dll and msvcrt.dll, the manifest and version
-# resource embedded, the one 256-byte template block holding TEMPLATE, at most 20 KiB.
-# cmake -DEXE=... -DOBJDUMP=... -DARCH=i686|x86_64 -DTEMPLATE=... -P check_exe.cmake
+# resource embedded, the one template block of BLOCK_SIZE bytes holding TEMPLATE, at most 20 KiB.
+# cmake -DEXE=... -DOBJDUMP=... -DARCH=i686|x86_64 -DTEMPLATE=... -DBLOCK_SIZE=256 -DMAX_TEMPLATE_SIZE=243
+#       -P check_exe.cmake
 set(failures "")
 function(fail message)
   set(failures ${failures} "${message}" PARENT_SCOPE)
@@ -61,12 +62,13 @@ endif()
 if(NOT first EQUAL -1)
   hex_of("${TEMPLATE}" body)
   string(LENGTH "${TEMPLATE}" length)
-  math(EXPR zeros "256 - 13 - ${length}")
+  math(EXPR zeros "${MAX_TEMPLATE_SIZE} - ${length}")
   string(REPEAT "00" ${zeros} padding)
   set(expected "${marker}00${body}${padding}")
-  string(SUBSTRING "${hex}" ${first} 512 block)
+  math(EXPR digits "2 * ${BLOCK_SIZE}")
+  string(SUBSTRING "${hex}" ${first} ${digits} block)
   if(NOT (block STREQUAL expected))
-  fail("the block does not hold exactly the expected 256 bytes:\n  ${block}\n  ${expected}")
+  fail("the block does not hold exactly the expected ${BLOCK_SIZE} bytes:\n  ${block}\n  ${expected}")
 endif()
   math(EXPR offset "${first} / 2")
   message(STATUS "template block at file offset ${offset}")
