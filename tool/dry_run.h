@@ -4,9 +4,7 @@
 
 #include <string>
 
-#include "file_io.h"
-
-inline constexpr bool kCanDryRun = kSeesWindowsFiles;  // only Windows runs a launcher
+extern const bool kCanDryRun;  // only Windows runs a launcher
 
 struct DryRun {
   std::string failure;      // why the launcher could not be run so, or ""

@@ -10,7 +10,7 @@
 #include <winternl.h>
 
 #include "dry_run.h"
-#include "file_io.h"
+#include "windows_text.h"
 
 namespace {
 
@@ -40,6 +40,8 @@ std::string CommandLineOf(HANDLE process) {
 constexpr DWORD kWow64Breakpoint = 0x4000001F;  // a 32-bit debuggee's first breakpoint, seen by a 64-bit debugger
 
 }  // namespace
+
+const bool kCanDryRun = true;
 
 DryRun RunDry(const std::string& file, const std::string& text) {
   DryRun run;

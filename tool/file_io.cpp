@@ -11,11 +11,6 @@ std::string TooLarge(std::size_t limit) {
                                          : "larger than " + std::to_string(limit) + " bytes, more than any template";
 }
 
-bool WriteBytes(std::FILE* stream, const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stream);
-  return std::fflush(stream) == 0 && !std::ferror(stream);
-}
-
 std::string ReadStdin(std::string& bytes, std::size_t limit) {
   bytes.clear();
   char buffer[65536];

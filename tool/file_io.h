@@ -1,8 +1,9 @@
-// Whole-file reading and writing that never leaves a half-written file behind.
+// Whole-file reading and writing that never leaves a half-written file behind. One
+// implementation per system: file_io_posix.cpp, file_io_windows.cpp; what both do alike
+// in file_io.cpp.
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -10,48 +11,10 @@
 inline constexpr std::size_t kMaxExecutableSize = std::size_t{256} << 20;
 inline constexpr std::size_t kMaxTemplateFileSize = 4096;
 
-#ifdef _WIN32
-// Windows' UTF-16 names and command line, to and from the UTF-8 the tool works in.
-std::wstring Utf16(const std::string& utf8);
-std::string Utf8(const std::wstring& utf16);
-
-// Windows' own words for its error `error`.
-std::string ErrorText(unsigned long error);
-#endif
-
-// The arguments after the program's name, as UTF-8: on Windows read from the UTF-16
-// command line, so that no character outside the ANSI code page is lost on the way in.
-std::vector<std::string> ProgramArguments(int argc, char** argv);
-
-// The system's ANSI code page where it is not UTF-8 (a launcher there reads a template's
-// non-ASCII bytes in it), else 0. Always 0 but on Windows.
-unsigned LegacyCodePage();
-
 // Whether a Windows file exists at `path` (for set --program). Only Windows sees its
 // files: elsewhere none is found.
-inline constexpr bool kSeesWindowsFiles =
-#ifdef _WIN32
-    true;
-#else
-    false;
-#endif
+extern const bool kSeesWindowsFiles;
 bool FileExists(const std::string& path);
-
-// Writes `text` (UTF-8) to `stream` (stdout or stderr) and flushes it: to a Windows
-// console as UTF-16, so that every character shows whatever its code page; to a file or
-// a pipe byte for byte. False when it could not be written whole.
-bool WriteText(std::FILE* stream, const std::string& text);
-
-// True when the program has a console of its own that no other process shares: it was
-// started by a double-click, not from a prompt. Never elsewhere than on Windows.
-bool StartedByDoubleClick();
-
-// Waits until a key is pressed in the console.
-void WaitForKey();
-
-// Puts the standard streams in binary mode, so that what is printed is printed byte for
-// byte, on Windows as elsewhere (no "\r" added before each "\n").
-void UseBinaryStdio();
 
 // Reads the whole file ("-": standard input) into `bytes`, refusing one larger than
 // `limit` bytes and, with `regularOnly`, anything but a regular file (a FIFO, a device),

@@ -90,21 +90,9 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
-std::vector<std::string> ProgramArguments(int argc, char** argv) {
-  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
-}
-
-unsigned LegacyCodePage() { return 0; }
+const bool kSeesWindowsFiles = false;
 
 bool FileExists(const std::string&) { return false; }
-
-void UseBinaryStdio() {}
-
-bool WriteText(std::FILE* stream, const std::string& text) { return WriteBytes(stream, text); }
-
-bool StartedByDoubleClick() { return false; }
-
-void WaitForKey() {}
 
 std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size_t limit, bool regularOnly) {
   if (path == "-") return ReadStdin(bytes, limit);

@@ -17,9 +17,6 @@ inline constexpr std::size_t kMaxNameBytes = 255;
 // "larger than ...": what a file over `limit` bytes is told.
 std::string TooLarge(std::size_t limit);
 
-// `text` written to `stream` byte for byte and flushed; false when it was not all written.
-bool WriteBytes(std::FILE* stream, const std::string& text);
-
 // Standard input, read to its end or past `limit`. Returns what failed, or "".
 std::string ReadStdin(std::string& bytes, std::size_t limit);
 

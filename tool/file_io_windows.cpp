@@ -1,41 +1,13 @@
 // Reading and replacing files with the Win32 calls. Names come and go as UTF-8, whatever
 // the system's code page, and are handed to Windows as UTF-16.
-#include <fcntl.h>
-#include <io.h>
 #include <windows.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cwchar>
 #include <vector>
 
 #include "file_io_shared.h"
-
-std::wstring Utf16(const std::string& utf8) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  return wide;
-}
-
-std::string Utf8(const std::wstring& utf16) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), narrow.data(), n, nullptr, nullptr);
-  return narrow;
-}
-
-std::string ErrorText(unsigned long error) {
-  wchar_t* text = nullptr;
-  DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string message = Utf8(std::wstring(text ? text : L"", n));
-  LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
-                              message.back() == '.'))
-    message.pop_back();
-  return message.empty() ? "error " + std::to_string(error) : message;
-}
+#include "windows_text.h"
 
 namespace {
 
@@ -71,58 +43,11 @@ BOOL WINAPI RemoveTemporary(DWORD) {
 
 }  // namespace
 
-std::vector<std::string> ProgramArguments(int, char**) {
-  int count = 0;
-  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  std::vector<std::string> args;
-  for (int i = 1; wide && i < count; ++i) args.push_back(Utf8(wide[i]));
-  LocalFree(wide);
-  return args;
-}
-
-unsigned LegacyCodePage() {
-  UINT page = GetACP();
-  return page == CP_UTF8 ? 0 : page;
-}
+const bool kSeesWindowsFiles = true;
 
 bool FileExists(const std::string& path) {
   DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool WriteText(std::FILE* stream, const std::string& text) {
-  HANDLE console = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-  DWORD mode = 0;
-  if (console == nullptr || console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &mode))
-    return WriteBytes(stream, text);
-  std::fflush(stream);
-  const std::wstring wide = Utf16(text);
-  DWORD written = 0;
-  for (std::size_t done = 0; done < wide.size(); done += written) {
-    DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
-    if (!WriteConsoleW(console, wide.data() + done, chunk, &written, nullptr) || written == 0) return false;
-  }
-  return true;
-}
-
-bool StartedByDoubleClick() {
-  DWORD processes[2];
-  return GetConsoleProcessList(processes, 2) == 1;
-}
-
-void WaitForKey() {
-  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-  FlushConsoleInputBuffer(input);
-  INPUT_RECORD record{};
-  DWORD read = 0;
-  while (ReadConsoleInputW(input, &record, 1, &read) && read == 1)
-    if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) return;
-}
-
-void UseBinaryStdio() {
-  _setmode(_fileno(stdin), _O_BINARY);
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
 }
 
 std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size_t limit, bool regularOnly) {

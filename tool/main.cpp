@@ -6,15 +6,18 @@
 
 #include "dry_run.h"
 #include "file_io.h"
+#include "system.h"
 #include "template_block.h"
+#include "program_search.h"
 #include "template_file.h"
+#include "template_text.h"
 
 namespace {
 
 constexpr int kRefused = 1;
 constexpr int kUsage = 2;
 
-constexpr const char* kHelp = R"(Usage:
+constexpr std::string_view kHelp = R"(Usage:
   opener-template show [--offset] FILE
   opener-template set [--force] [--output OUT] FILE --program PATH [--arguments TEXT]
   opener-template set [--force] [--output OUT] FILE TEMPLATE
@@ -27,7 +30,7 @@ it is started with in place of each %s in the template, and starts the result.
   show            print the template as the launcher reads it (control characters
                   as <0xNN>)
     --offset      also print the block's offset in the file, on a second line
-  set             write a template (at most 243 bytes, UTF-8, no control character
+  set             write a template (at most {max} bytes, UTF-8, no control character
                   but tab) into the block; nothing else in the file changes but its
                   PE checksum, when it has one. A link FILE: its target is rewritten
     --program     the template "PATH" TEXT "%s", quoted for you: serves file
@@ -50,6 +53,12 @@ FILE and OUT must be regular files; a read-only file is refused.
 Exit codes: 0 done, 1 refused or failed (the file is left as it was; for check: the
 launcher will start nothing, or the template is unusable), 2 usage error.
 )";
+
+// The help, with the block's size filled in.
+std::string Help() {
+  std::string help(kHelp);
+  return help.replace(help.find("{max}"), 5, std::to_string(kMaxTemplateSize));
+}
 
 constexpr const char* kSampleTail = R"(C:\notes\plan.txt)";
 
@@ -317,18 +326,18 @@ int main(int argc, char** argv) {
   if (args.empty() && StartedByDoubleClick()) {
     // A double-click opens a console for us alone, closed as we end: say what we are first.
     WriteText(stdout, std::string("opener-template is a command-line tool: run it from cmd.exe or PowerShell.\n\n") +
-                          kHelp + "\nPress any key to close this window.\n");
+                          Help() + "\nPress any key to close this window.\n");
     WaitForKey();
     return 0;
   }
   if (args.empty()) return Usage("no command given");
   std::string command = args[0];
-  if (command == "help") return Print(kHelp, "the help");
+  if (command == "help") return Print(Help(), "the help");
   const bool commandNamed = command == "show" || command == "set" || command == "check";
   if (commandNamed) args.erase(args.begin());
   Options options;
   if (std::string error = ParseOptions(args, options); !error.empty()) return Usage(error);
-  if (options.help) return Print(kHelp, "the help");
+  if (options.help) return Print(Help(), "the help");
   if (options.version) return Print(std::string("opener-template ") + OPENER_VERSION + "\n", "the version");
   if (command == "show") return Show(options);
   if (command == "set") return Set(options);

@@ -1,4 +1,6 @@
+#include "program_search.h"
 #include "template_file.h"
+#include "template_text.h"
 
 #include <gtest/gtest.h>
 
@@ -15,32 +17,48 @@ std::string Outside(std::string file) {
   return file;
 }
 
-class RoundTrip : public testing::TestWithParam<std::string> {};
+struct Text {
+  const char* name;
+  std::string text;
+  // The PE checksums of the rewritten PE32 and PE32+ files, as Windows' own
+  // CheckSumMappedFile (imagehlp) computes them, read once under Wine.
+  std::uint32_t checksum32, checksum64;
+};
+
+void PrintTo(const Text& row, std::ostream* out) { *out << row.name; }
+
+class RoundTrip : public testing::TestWithParam<Text> {};
 
 TEST_P(RoundTrip, SetThenShowGivesTheTemplateBack) {
   for (bool pe32Plus : {false, true}) {
+    SCOPED_TRACE(pe32Plus ? "PE32+" : "PE32");
     PeShape shape;
     shape.pe32Plus = pe32Plus;
     shape.overlay = "appended data";
     const std::string original = BuildPe(shape);
     std::string file = original;
     std::vector<std::string> warnings;
-    ASSERT_EQ(RewriteTemplate(file, GetParam(), false, warnings), "");
+    ASSERT_EQ(RewriteTemplate(file, GetParam().text, false, warnings), "");
     std::size_t offset = 0;
     ASSERT_EQ(LocateTemplateBlock(file, offset), "");
     EXPECT_EQ(offset, kBuiltBlockOffset);
-    EXPECT_EQ(ReadStoredTemplate(file, offset), GetParam());
+    EXPECT_EQ(ReadStoredTemplate(file, offset), GetParam().text);
     EXPECT_EQ(Outside(file), Outside(original));
-    std::string rest = file.substr(offset + kTemplateOffset + GetParam().size(), kMaxTemplateSize - GetParam().size());
+    std::string rest = file.substr(offset + kTemplateOffset + GetParam().text.size(), kMaxTemplateSize - GetParam().text.size());
     EXPECT_EQ(rest, std::string(rest.size(), '\0'));
-    EXPECT_EQ(ReadLe32(file, kChecksumOffset), ComputePeChecksum(file, kChecksumOffset));
+    EXPECT_EQ(ReadLe32(file, kChecksumOffset), pe32Plus ? GetParam().checksum64 : GetParam().checksum32);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Templates, RoundTrip,
-                         testing::Values(R"("D:\Program Files\ZEPHANTA\Ovrix.exe" "%s")", std::string(243, 'x'),
-                                         R"("C:\Ed\ed.exe" -n "%s" "%s")", R"(C:\a\\b\ %)", "run 100%%s %S",
-                                         "\"C:\\\xe7\xb7\xa8\xe9\x9b\x86\\ed.exe\" \"%s\""));
+INSTANTIATE_TEST_SUITE_P(
+    Templates, RoundTrip,
+    testing::Values(Text{"AsShipped", R"("D:\Program Files\ZEPHANTA\Ovrix.exe" "%s")", 0xcc49, 0x5272},
+                    Text{"FillsTheBlock", std::string(243, 'x'), 0x388a, 0xbeb2},
+                    Text{"TwoPlaceholders", R"("C:\Ed\ed.exe" -n "%s" "%s")", 0x87f5, 0x0e1e},
+                    Text{"Backslashes", R"(C:\a\\b\ %)", 0x4e12, 0xd43a},
+                    Text{"PercentForms", "run 100%%s %S", 0xaa1c, 0x3045},
+                    Text{"NonAscii", "\"C:\\\xe7\xb7\xa8\xe9\x9b\x86\\ed.exe\" \"%s\"", 0x4b24, 0xd14c}),
+    [](const testing::TestParamInfo<Text>& row) { return std::string(row.param.name); });
 
 TEST(Rewrite, ZeroChecksumStaysZero) {
   PeShape shape;

@@ -1,67 +1,12 @@
 // opener-template as a program: its messages, exit codes and files. Built both for the
-// host and for Windows (run under Wine), so that both programs pass the same cases.
-#include <gtest/gtest.h>
-
-#include <filesystem>
+// host and for Windows (run under Wine), so that both programs pass the same cases; the
+// cases of one system alone are in tool_cli_posix_test.cpp and tool_cli_windows_test.cpp.
 #include <thread>
 
 #include "file_io.h"
-#include "pe_builder.h"
-#include "process.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/sysmacros.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-extern char** environ;
-#endif
+#include "tool_fixture.h"
 
 namespace {
-
-#ifdef _WIN32
-const std::string kTool = ProgramFolder() + "..\\..\\tool\\opener-template.exe";
-#else
-const std::string kTool = ProgramFolder() + "../../tool/opener-template";
-#endif
-
-class Tool : public testing::Test {
- protected:
-  void SetUp() override {
-    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(test->test_suite_name()) + "-" + test->name();
-    for (char& c : name) c = (c == '/') ? '-' : c;
-    folder_ = TestFolder(name);
-    exe_ = folder_ + "opener.exe";
-    WriteBytes(exe_, BuildPe());
-  }
-
-  ProcessResult Run(const std::vector<std::string>& args, const std::string& input = "") {
-    return RunProcess(kTool, args, input);
-  }
-
-  // True while `folder` holds a temporary file of a set (FILE.tmp-PID-N).
-  static bool HoldsTemporaryFile(const std::string& folder) {
-    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(folder)))
-      if (entry.path().filename().string().find(".tmp-") != std::string::npos) return true;
-    return false;
-  }
-
-  std::string Show(const std::string& path) {
-    ProcessResult shown = Run({"show", path});
-    EXPECT_EQ(shown.exitCode, 0) << shown.err;
-    return shown.out;
-  }
-
-  std::string folder_;
-  std::string exe_;
-};
 
 TEST_F(Tool, HelpAndVersion) {
   for (auto args : {std::vector<std::string>{"--help"}, {"set", "--help"}, {"show", "--help"}, {"set", exe_, "x", "-h"},
@@ -75,16 +20,6 @@ TEST_F(Tool, HelpAndVersion) {
     EXPECT_EQ(version.exitCode, 0) << testing::PrintToString(args);
     EXPECT_EQ(version.out, "opener-template " OPENER_VERSION "\n");
   }
-#ifndef _WIN32
-  // Standard output on a full device of the test's own: what could not be printed fails.
-  const std::string full = folder_ + "full";
-  if (mknod(full.c_str(), S_IFCHR | 0600, makedev(1, 7)) != 0) GTEST_SKIP() << "cannot make a device here";
-  for (auto args : {std::vector<std::string>{"--help"}, {"--version"}, {"show", exe_}}) {
-    ProcessResult result = RunProcess(kTool, args, "", full);
-    EXPECT_EQ(result.exitCode, 1) << testing::PrintToString(args);
-    EXPECT_EQ(result.err.rfind("opener-template: cannot print ", 0), 0u) << result.err;
-  }
-#endif
 }
 
 TEST_F(Tool, UsageErrorsExitTwo) {
@@ -170,22 +105,6 @@ TEST_F(Tool, FromFileDropsOneNewlineAndAByteOrderMark) {
     EXPECT_EQ(result.err, "opener-template: " + named + ": " + message + "\n");
   }
   EXPECT_EQ(ReadBytes(exe_), kept);
-#ifndef _WIN32
-  // A FIFO (a shell's <(...)) whose writer comes later is waited for, as standard input is.
-  const std::string fifo = folder_ + "template.fifo";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  std::thread writer([&] {
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    int fd = -1;  // not blocking: with no reader left, give up rather than hang
-    for (int i = 0; i < 1000 && (fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) < 0; ++i) usleep(10000);
-    const std::string text = "C:\\Ed\\late.exe %s\n";
-    if (fd >= 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size())) close(fd);
-  });
-  ProcessResult late = Run({"set", exe_, "--from-file", fifo});
-  writer.join();
-  EXPECT_EQ(late.exitCode, 0) << late.err;
-  EXPECT_EQ(Show(exe_), "C:\\Ed\\late.exe %s\n");
-#endif
 }
 
 TEST_F(Tool, OutputLeavesTheInput) {
@@ -239,19 +158,6 @@ TEST_F(Tool, RefusesWhatIsNotARegularWritableFile) {
       {{"set", exe_, "C:\\Ed\\ed.exe %s", "--output", folder_}, folder_, "not a regular file"},
       {{"show", folder_}, folder_, "not a regular file"},
       {{"show", huge}, huge, "larger than 256 MiB, more than any launcher"}};
-#ifndef _WIN32
-  // A FIFO with no writer, and a link to it: refused at once, left as they were.
-  const std::string fifo = folder_ + "fifo", link = folder_ + "link-to-fifo";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  ASSERT_EQ(symlink(fifo.c_str(), link.c_str()), 0);
-  cases.push_back({{"show", fifo}, fifo, "not a regular file"});
-  cases.push_back({{"set", fifo, "C:\\Ed\\ed.exe %s"}, fifo, "not a regular file"});
-  cases.push_back({{"set", exe_, "C:\\Ed\\ed.exe %s", "--output", link}, link, "not a regular file"});
-  // A name is echoed escaped: a CR in it cannot make the message read as another.
-  const std::string carriageReturn = folder_ + "fake\r";
-  std::filesystem::create_directory(carriageReturn);
-  cases.push_back({{"show", carriageReturn}, folder_ + "fake<0x0D>", "not a regular file"});
-#endif
   for (const Case& c : cases) {
     ProcessResult result = Run(c.args);
     EXPECT_EQ(result.exitCode, 1) << testing::PrintToString(c.args);
@@ -259,29 +165,18 @@ TEST_F(Tool, RefusesWhatIsNotARegularWritableFile) {
   }
   EXPECT_EQ(ReadBytes(readOnly), BuildPe());
   EXPECT_EQ(ReadBytes(exe_), BuildPe());
-#ifndef _WIN32
-  EXPECT_TRUE(fs::is_fifo(fifo));
-  EXPECT_TRUE(fs::is_symlink(link));
-#endif
   fs::permissions(fs::u8path(readOnly), fs::perms::owner_write, fs::perm_options::add);
 }
 
 // Where Windows' plain file functions stop at 260 characters.
-// Where Windows' plain file functions stop at 260 characters; and a name of 250 bytes,
-// where a temporary name with more after it would pass the 255 a folder takes.
 TEST_F(Tool, LongPathIsReplacedWhole) {
   std::string folder = folder_ + std::string(240 - folder_.size(), 'd');
   std::filesystem::create_directory(std::filesystem::u8path(folder));
-  std::vector<std::string> exes = {folder + "/opener-x.exe"};
-#ifndef _WIN32
-  exes.push_back(folder_ + std::string(246, 'n') + ".exe");
-#endif
-  for (const std::string& exe : exes) {
-    WriteBytes(exe, BuildPe());
-    ProcessResult set = Run({"set", exe, "C:\\Ed\\ed.exe %s"});
-    EXPECT_EQ(set.exitCode, 0) << set.err;
-    EXPECT_EQ(Show(exe), "C:\\Ed\\ed.exe %s\n");
-  }
+  const std::string exe = folder + "/opener-x.exe";
+  WriteBytes(exe, BuildPe());
+  ProcessResult set = Run({"set", exe, "C:\\Ed\\ed.exe %s"});
+  EXPECT_EQ(set.exitCode, 0) << set.err;
+  EXPECT_EQ(Show(exe), "C:\\Ed\\ed.exe %s\n");
   EXPECT_FALSE(HoldsTemporaryFile(folder) || HoldsTemporaryFile(folder_)) << "left behind";
 }
 
@@ -311,19 +206,6 @@ TEST_F(Tool, FailedWriteLeavesNothingBehind) {
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.err.find(": cannot write: "), std::string::npos) << result.err;
   EXPECT_EQ(ReadBytes(exe_), BuildPe());
-#ifdef _WIN32
-  // OUT held open by another program: the rename fails, said in Windows' own words.
-  std::string out = folder_ + "held.exe";
-  WriteBytes(out, "held");
-  HANDLE held = CreateFileA(out.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  result = Run({"set", exe_, "C:\\Ed\\ed.exe %s", "--output", out});
-  CloseHandle(held);
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_EQ(result.err.rfind("opener-template: " + out + ": cannot replace the file: ", 0), 0u) << result.err;
-  EXPECT_EQ(result.err.find("error "), std::string::npos) << "the system's words, not a number: " << result.err;
-  EXPECT_EQ(ReadBytes(out), "held");
-  EXPECT_FALSE(HoldsTemporaryFile(folder_)) << "left behind";
-#endif
 }
 
 // A link is followed: its target is rewritten, in the target's folder, and the link stays.
@@ -332,40 +214,13 @@ TEST_F(Tool, LinkStaysALink) {
   fs::create_directory(fs::u8path(folder_ + "real"));
   std::string real = folder_ + "real" + folder_.back() + "opener.exe", link = folder_ + "link.exe";
   WriteBytes(real, BuildPe());
-#ifdef _WIN32
-  // Wine 8 says yes and makes nothing; Windows wants developer mode or an administrator.
-  if (!CreateSymbolicLinkA(link.c_str(), "real\\opener.exe", 0) || GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES)
+  if (!MakeSymbolicLink(link, std::string("real") + folder_.back() + "opener.exe"))
     GTEST_SKIP() << "cannot make a symbolic link here";
-#else
-  ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
-#endif
   ProcessResult set = Run({"set", link, "C:\\Ed\\ed.exe %s"});
   EXPECT_EQ(set.exitCode, 0) << set.err;
   EXPECT_TRUE(fs::is_symlink(fs::u8path(link)));
   EXPECT_EQ(Show(real), "C:\\Ed\\ed.exe %s\n");
 }
-
-#ifdef _WIN32
-// Where Windows does not grant the UTF-8 code page (before Windows 10 1903; here a copy
-// of the tool whose manifest no longer asks for it), no character is lost on the way in,
-// and the warning says how the launcher there will read them.
-TEST_F(Tool, KeepsCharactersOutsideTheCodePage) {
-  std::string tool = ReadBytes(kTool);
-  for (const char* tag : {"<activeCodePage ", "</activeCodePage>"}) {
-    std::size_t at = tool.find(tag);
-    ASSERT_NE(at, std::string::npos) << tag;
-    tool.replace(tool.find("activeCodePage", at), 14, "activeCodeXage");
-  }
-  const std::string legacy = folder_ + "opener-template-legacy.exe";
-  WriteBytes(legacy, tool);
-  const std::string text = "\"C:\\\xd0\x9f\xd1\x80\xd0\xbe\xd0\xb3\xd1\x80\xd0\xb0\xd0\xbc\xd0\xbc\xd1\x8b\\ed.exe\" \"%s\"";
-  ProcessResult set = RunProcess(legacy, {"set", exe_, text});
-  EXPECT_EQ(set.exitCode, 0) << set.err;
-  EXPECT_NE(set.err.find("warning: this Windows reads programs' text in code page "), std::string::npos) << set.err;
-  EXPECT_EQ(Show(exe_), text + "\n");
-  EXPECT_EQ(Run({"set", exe_, text}).err, "") << "the UTF-8 code page is granted: nothing to warn of";
-}
-#endif
 
 TEST_F(Tool, ConcurrentSetsLeaveOneWholeTemplate) {
   std::string a = "\"C:\\A\\a.exe\" \"%s\"" + std::string(200, 'a');
@@ -379,116 +234,5 @@ TEST_F(Tool, ConcurrentSetsLeaveOneWholeTemplate) {
     EXPECT_TRUE(shown == a + "\n" || shown == b + "\n") << shown;
   }
 }
-
-#ifndef _WIN32
-// Without Windows, check says when Windows would try no name at all.
-TEST_F(Tool, CheckSaysWhenWindowsTriesNothing) {
-  for (const auto& [text, tail, says] : std::vector<std::tuple<std::string, std::string, std::string>>{
-           {R"( "C:\Ed\ed.exe" "%s")", "a.txt", "none: Windows reads no program name in the command"},
-           {R"("C:\Ed\ed.exe" %s %s)", std::string(20000, 'x'), "none: the command is 40016 UTF-16 characters long"}}) {
-    ASSERT_EQ(Run({"set", exe_, text}).exitCode, 0);
-    ProcessResult check = Run({"check", exe_, tail});
-    const std::string said = check.out.substr(check.out.find("\nprogram:  ") + 11);
-    EXPECT_EQ(check.exitCode, 1) << said;
-    EXPECT_EQ(said.rfind(says, 0), 0u) << said;
-  }
-}
-
-TEST_F(Tool, KeepsPermissionBitsAndOwner) {
-  chmod(exe_.c_str(), 0751);
-  bool root = geteuid() == 0;
-  if (root) {
-    ASSERT_EQ(chown(exe_.c_str(), 4321, 4322), 0);
-  }
-  EXPECT_EQ(Run({"set", exe_, "C:\\Ed\\ed.exe %s"}).exitCode, 0);
-  struct stat info {};
-  stat(exe_.c_str(), &info);
-  EXPECT_EQ(info.st_mode & 07777, 0751u);
-  if (!root) return;
-  EXPECT_EQ(std::make_pair(info.st_uid, info.st_gid), std::make_pair(uid_t{4321}, gid_t{4322}));
-
-  // A member of the group, not the owner, rewrites a root:4322 file in a folder of its
-  // own: the owner cannot be given, the group can and is.
-  ASSERT_EQ(chown(exe_.c_str(), 0, 4322), 0);
-  chmod(exe_.c_str(), 0664);
-  ASSERT_EQ(chown(folder_.c_str(), 4321, 4321), 0);
-  ProcessResult set = RunProcess("/usr/bin/setpriv", {"--reuid=4321", "--regid=4321", "--groups=4322", kTool, "set",
-                                                      exe_, "C:\\Ed\\ed.exe \"%s\""});
-  if (set.exitCode == 126 || set.exitCode == 127 || set.err.find("Permission denied") != std::string::npos)
-    GTEST_SKIP() << "the tool cannot be run as another user from here: " << set.err;
-  EXPECT_EQ(set.exitCode, 0) << set.err;
-  stat(exe_.c_str(), &info);
-  EXPECT_EQ(std::make_pair(info.st_uid, info.st_gid), std::make_pair(uid_t{4321}, gid_t{4322}));
-  EXPECT_EQ(info.st_mode & 07777, 0664u);
-}
-
-// Ended by a signal while the new file is written: the temporary file goes and the
-// original stays; a signal that the caller ignores (nohup, trap '' INT) stays ignored,
-// and a file-size limit is a write error like any other.
-TEST_F(Tool, EndedWhileWritingLeavesNothingBehind) {
-  PeShape large;
-  large.overlay = std::string(std::size_t{200} << 20, 'o');
-  const std::string original = BuildPe(large);
-  struct Row {
-    int signal;            // sent once the temporary file is there; 0: none
-    bool ignoredByCaller;  // the signal is ignored when the tool starts
-    rlim_t sizeLimit;      // RLIM_INFINITY: none
-    int exitCode;          // -1: ended by the signal
-  };
-  const Row rows[] = {{SIGTERM, false, RLIM_INFINITY, -1},
-                      {SIGQUIT, false, RLIM_INFINITY, -1},
-                      {SIGHUP, true, RLIM_INFINITY, 0},
-                      {SIGINT, true, RLIM_INFINITY, 0},
-                      {0, false, rlim_t{100} << 20, 1}};
-  for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message() << "signal " << row.signal << ", limit " << row.sizeLimit);
-    WriteBytes(exe_, original);
-    std::vector<std::string> args = {kTool, "set", exe_, "C:\\Ed\\ed.exe %s"};
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    // What the tool inherits: the ignored signal, the size limit.
-    struct sigaction ignore {}, before {};
-    ignore.sa_handler = SIG_IGN;
-    if (row.ignoredByCaller) sigaction(row.signal, &ignore, &before);
-    struct rlimit limit {}, unlimited {};
-    getrlimit(RLIMIT_FSIZE, &unlimited);
-    limit = unlimited;
-    limit.rlim_cur = row.sizeLimit;
-    setrlimit(RLIMIT_FSIZE, &limit);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const std::string err = folder_ + "err";
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = 0;
-    int spawned = posix_spawn(&pid, kTool.c_str(), &actions, nullptr, argv.data(), environ);
-    setrlimit(RLIMIT_FSIZE, &unlimited);
-    if (row.ignoredByCaller) sigaction(row.signal, &before, nullptr);
-    posix_spawn_file_actions_destroy(&actions);
-    ASSERT_EQ(spawned, 0);
-
-    bool seen = false;
-    for (int i = 0; i < 20000 && !(seen = HoldsTemporaryFile(folder_)); ++i) usleep(500);
-    if (row.signal != 0) kill(pid, row.signal);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(seen) << "the temporary file never appeared";
-    if (row.exitCode < 0) {
-      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == row.signal) << status;
-    } else {
-      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == row.exitCode) << status << ": " << ReadBytes(err);
-    }
-    EXPECT_FALSE(HoldsTemporaryFile(folder_));
-    if (row.exitCode == 0) {
-      EXPECT_EQ(Show(exe_), "C:\\Ed\\ed.exe %s\n");
-    } else {
-      EXPECT_TRUE(ReadBytes(exe_) == original) << "the original changed";
-    }
-    if (row.exitCode == 1) {
-      EXPECT_EQ(ReadBytes(err), "opener-template: " + exe_ + ": cannot write: File too large\n");
-    }
-  }
-}
-#endif
 
 }  // namespace

@@ -6,36 +6,18 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "process.h"
+#include "template_block.h"
+#include "windows_text.h"
 
 namespace {
 
-std::wstring Widen(std::string_view utf8) {
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-  return out;
-}
-
-std::string Narrow(std::wstring_view text) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
 // The folder of this test program, where the test launchers and the recorder are built.
-std::wstring TestDir() {
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dir(path, n);
-  return dir.substr(0, dir.rfind(L'\\') + 1);
-}
+std::wstring TestDir() { return Utf16(ProgramFolder()); }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -54,18 +36,6 @@ void ExpectChecksumSetAndRight(const std::wstring& path) {
   CloseHandle(file);
 }
 
-std::string ReadFile(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteFile(const std::wstring& path, const std::string& bytes) {
-  std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -82,23 +52,23 @@ std::string Substituted(std::string text, const std::vector<std::pair<std::strin
 
 // Replaces each "{own}" in a row's command line with the launcher's own full path.
 std::wstring WithOwnPath(std::string_view pattern, const std::wstring& own) {
-  return Widen(Substituted(std::string(pattern), {{"{own}", Narrow(own)}}));
+  return Utf16(Substituted(std::string(pattern), {{"{own}", Utf8(own)}}));
 }
 
-// Both launchers, built with the template recorder.exe "%s".
-const std::wstring kRecording = TestDir() + L"opener-rec.exe";
-const std::wstring kWaiting = TestDir() + L"opener-wait-rec.exe";
-const std::wstring kLaunchers[] = {kRecording, kWaiting};
+// Both launchers, built with the template recorder.exe "%s", named for test listings by
+// what they are.
+struct Kind {
+  const char* name;
+  std::wstring path;
+  bool waits;
+};
+const Kind kOpener{"Opener", TestDir() + L"opener-rec.exe", false};
+const Kind kOpenerWait{"OpenerWait", TestDir() + L"opener-wait-rec.exe", true};
+const Kind kLaunchers[] = {kOpener, kOpenerWait};
+const std::wstring kRecording = kOpener.path;
+const std::wstring kWaiting = kOpenerWait.path;
 
-bool Waits(const std::wstring& launcher) { return launcher.find(L"-wait") != std::wstring::npos; }
-
-// "opener-rec" from "...\opener-rec.exe": the name for test listings.
-std::string NameOf(const std::wstring& launcher) {
-  std::string name = Narrow(launcher.substr(launcher.rfind(L'\\') + 1));
-  name.resize(name.size() - 4);
-  for (char& c : name) c = (c == '-') ? '_' : c;
-  return name;
-}
+void PrintTo(const Kind& kind, std::ostream* out) { *out << kind.name; }
 
 class Launcher : public testing::Test {
  protected:
@@ -106,7 +76,7 @@ class Launcher : public testing::Test {
     const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(test->test_suite_name()) + "." + test->name();
     for (char& c : name) c = (c == '/' || c == '.') ? '-' : c;
-    record_ = TestDir() + L"record-" + Widen(name) + L".txt";
+    record_ = TestDir() + L"record-" + Utf16(name) + L".txt";
     DeleteFileW(record_.c_str());
     DeleteFileW((record_ + L".done").c_str());
     SetEnvironmentVariableW(L"OPENER_RECORD", record_.c_str());
@@ -141,7 +111,7 @@ class Launcher : public testing::Test {
   std::vector<std::string> Records(std::size_t count = 1) { return Records(record_, count); }
   static std::vector<std::string> Records(const std::wstring& record, std::size_t count) {
     std::vector<std::string> lines;
-    for (int i = 0; i < 200 && (lines = Lines(ReadFile(record))).size() < count; ++i) Sleep(100);
+    for (int i = 0; i < 200 && (lines = Lines(ReadBytes(Utf8(record)))).size() < count; ++i) Sleep(100);
     return lines;
   }
 
@@ -149,15 +119,15 @@ class Launcher : public testing::Test {
   static std::wstring Retarget(const std::wstring& name, const std::string& text,
                                const std::wstring& launcher = kRecording) {
     std::wstring copy = TestDir() + name;
-    EXPECT_LE(text.size(), 243u) << "the test folder's path is too long for this template";
+    EXPECT_LE(text.size(), kMaxTemplateSize) << "the test folder's path is too long for this template";
     EXPECT_TRUE(CopyFileW(launcher.c_str(), copy.c_str(), FALSE));
-    std::string bytes = ReadFile(copy);
-    std::size_t block = bytes.find("__FILENAME__");
+    std::string bytes = ReadBytes(Utf8(copy));
+    std::size_t block = bytes.find(kTemplateMarker);
     EXPECT_NE(block, std::string::npos);
-    EXPECT_EQ(bytes.find("__FILENAME__", block + 1), std::string::npos);
-    if (block == std::string::npos || text.size() > 243) return copy;
-    bytes.replace(block + 13, 243, text + std::string(243 - text.size(), '\0'));
-    WriteFile(copy, bytes);
+    EXPECT_EQ(bytes.find(kTemplateMarker, block + 1), std::string::npos);
+    if (block == std::string::npos || text.size() > kMaxTemplateSize) return copy;
+    bytes.replace(block, kTemplateBlockSize, MakeTemplateBlock(text).bytes, kTemplateBlockSize);
+    WriteBytes(Utf8(copy), bytes);
     return copy;
   }
 
@@ -181,19 +151,20 @@ struct Row {
 // Names the row in test listings, in place of its raw bytes.
 void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
 
-class CommandLines : public Launcher, public testing::WithParamInterface<std::tuple<std::wstring, Row>> {};
+class CommandLines : public Launcher, public testing::WithParamInterface<std::tuple<Kind, Row>> {};
 
 // Every row gives both launchers the same tail.
 TEST_P(CommandLines, StartTheTemplateWithTheTail) {
-  auto [launcher, row] = GetParam();
+  auto [kind, row] = GetParam();
+  std::wstring launcher = kind.path;
   if (row.folder) {
     std::filesystem::path folder =
-        TestDir() + Widen(kLongNonAsciiFolder) + L"\\" + Widen(row.folder) + L"-" + Widen(NameOf(launcher));
+        TestDir() + Utf16(kLongNonAsciiFolder) + L"\\" + Utf16(row.folder) + L"-" + Utf16(kind.name);
     std::filesystem::create_directories(folder);
     std::wstring copy = (folder / launcher.substr(launcher.rfind(L'\\') + 1)).wstring();
     ASSERT_TRUE(CopyFileW(launcher.c_str(), copy.c_str(), FALSE));
     ASSERT_TRUE(CopyFileW((TestDir() + L"recorder.exe").c_str(), (folder / L"recorder.exe").c_str(), FALSE));
-    ASSERT_GT(Narrow(copy).size(), 260u);
+    ASSERT_GT(Utf8(copy).size(), 260u);
     launcher = copy;
   }
   EXPECT_EQ(Start(launcher, WithOwnPath(row.commandLine, launcher)), 0u);
@@ -224,8 +195,8 @@ INSTANTIATE_TEST_SUITE_P(
                         "C:\\Users\\Jos\xc3\xa9\\na\xc3\xafve.txt"},
                     Row{"LongOwnPathQuoted", R"("{own}" "C:\docs\plan.txt")", R"("C:\docs\plan.txt")", "q"},
                     Row{"LongOwnPathUnquoted", R"({own} C:\docs\plan.txt)", R"(C:\docs\plan.txt)", "u"})),
-    [](const testing::TestParamInfo<std::tuple<std::wstring, Row>>& param) {
-      return NameOf(std::get<0>(param.param)) + "_" + std::get<1>(param.param).name;
+    [](const testing::TestParamInfo<std::tuple<Kind, Row>>& param) {
+      return std::string(std::get<0>(param.param).name) + "_" + std::get<1>(param.param).name;
     });
 
 TEST_F(Launcher, OwnPathInAnyAsciiCase) {
@@ -244,15 +215,17 @@ TEST_F(Launcher, StartsExactlyOnce) {
 
 // What sets the two launchers apart: opener.exe ends at once, opener-wait.exe once its
 // program has ended, with that program's exit code.
-class EachLauncher : public Launcher, public testing::WithParamInterface<std::wstring> {
+class EachLauncher : public Launcher, public testing::WithParamInterface<Kind> {
  protected:
-  std::wstring Quoted() const { return L"\"" + GetParam() + L"\""; }
+  const std::wstring& Path() const { return GetParam().path; }
+  bool Waits() const { return GetParam().waits; }
+  std::wstring Quoted() const { return L"\"" + Path() + L"\""; }
 };
 
 TEST_P(EachLauncher, WaitsOnlyWhenItShould) {
   SetEnvironmentVariableW(L"OPENER_RECORD_HOLD_MS", L"3000");
-  EXPECT_EQ(Start(GetParam(), Quoted() + L" a.txt"), 0u);
-  if (Waits(GetParam())) {
+  EXPECT_EQ(Start(Path(), Quoted() + L" a.txt"), 0u);
+  if (Waits()) {
     EXPECT_GE(lifetimeMs_, 3000u);
     EXPECT_TRUE(Exists(record_ + L".done")) << "the launcher ended before the program it started";
   } else {
@@ -267,7 +240,7 @@ TEST_P(EachLauncher, WaitsOnlyWhenItShould) {
 TEST_P(EachLauncher, HandsOnTheProgramsExitCodeWhenItWaits) {
   for (DWORD code : {0ul, 1ul, 42ul, 255ul, 3221225477ul}) {
     SetEnvironmentVariableW(L"OPENER_RECORD_EXIT", std::to_wstring(code).c_str());
-    EXPECT_EQ(Start(GetParam(), Quoted() + L" a.txt"), Waits(GetParam()) ? code : 0u) << code;
+    EXPECT_EQ(Start(Path(), Quoted() + L" a.txt"), Waits() ? code : 0u) << code;
   }
 }
 
@@ -275,19 +248,19 @@ TEST_P(EachLauncher, HandsOnTheProgramsExitCodeWhenItWaits) {
 // in UTF-8) fit, 30,000 do not, and a cut command line must not be started.
 TEST_P(EachLauncher, CutCommandLineStartsNothing) {
   std::wstring fits = Quoted() + L" " + std::wstring(21000, L'\x65e5');
-  EXPECT_EQ(Start(GetParam(), fits), 0u);
+  EXPECT_EQ(Start(Path(), fits), 0u);
   std::vector<std::string> lines = Records();
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], "5\trecorder.exe \"" + Narrow(fits.substr(Quoted().size() + 1)) + "\"");
+  EXPECT_EQ(lines[0], "5\trecorder.exe \"" + Utf8(fits.substr(Quoted().size() + 1)) + "\"");
 
   DeleteFileW(record_.c_str());
-  EXPECT_EQ(Start(GetParam(), Quoted() + L" " + std::wstring(30000, L'\x65e5')), DWORD{ERROR_FILENAME_EXCED_RANGE});
+  EXPECT_EQ(Start(Path(), Quoted() + L" " + std::wstring(30000, L'\x65e5')), DWORD{ERROR_FILENAME_EXCED_RANGE});
   Sleep(500);
-  EXPECT_TRUE(ReadFile(record_).empty()) << "a cut command line was started";
+  EXPECT_TRUE(ReadBytes(Utf8(record_)).empty()) << "a cut command line was started";
 }
 
 TEST_P(EachLauncher, ManyAtOnceEachStartTheirOwn) {
-  const int count = Waits(GetParam()) ? 20 : 50;
+  const int count = Waits() ? 20 : 50;
   std::vector<HANDLE> launchers;
   for (int i = 0; i < count; ++i) {
     std::wstring record = record_ + L"." + std::to_wstring(i);
@@ -298,7 +271,7 @@ TEST_P(EachLauncher, ManyAtOnceEachStartTheirOwn) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(GetParam().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    ASSERT_TRUE(CreateProcessW(Path().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                &startup, &process));
     CloseHandle(process.hThread);
     launchers.push_back(process.hProcess);
@@ -307,7 +280,7 @@ TEST_P(EachLauncher, ManyAtOnceEachStartTheirOwn) {
   for (int i = 0; i < count; ++i) {
     DWORD code = 0xFFFFFFFF;
     GetExitCodeProcess(launchers[static_cast<std::size_t>(i)], &code);
-    EXPECT_EQ(code, Waits(GetParam()) ? static_cast<DWORD>(100 + i) : 0u);
+    EXPECT_EQ(code, Waits() ? static_cast<DWORD>(100 + i) : 0u);
     CloseHandle(launchers[static_cast<std::size_t>(i)]);
   }
   for (int i = 0; i < count; ++i) {
@@ -317,7 +290,7 @@ TEST_P(EachLauncher, ManyAtOnceEachStartTheirOwn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, EachLauncher, testing::ValuesIn(kLaunchers),
-                         [](const testing::TestParamInfo<std::wstring>& param) { return NameOf(param.param); });
+                         [](const testing::TestParamInfo<Kind>& param) { return std::string(param.param.name); });
 
 TEST_F(Launcher, MissingProgramGivesTheSameWinExecErrorFromBoth) {
   DWORD code = Start(TestDir() + L"opener-missing.exe", L"opener-missing a.txt");
@@ -339,19 +312,19 @@ TEST_F(Launcher, ShippedTemplateNamesAMissingEditor) {
 // forward slashes, in double quotes when it holds a space. The one template shape,
 // "EDITOR" "%s", hands the editor that path whole in every case.
 TEST_F(Launcher, ServesAsGitsEditor) {
-  std::wstring editor = Retarget(L"opener-wait-git.exe", "\"" + Narrow(TestDir()) + "recorder.exe\" \"%s\"", kWaiting);
+  std::wstring editor = Retarget(L"opener-wait-git.exe", "\"" + Utf8(TestDir()) + "recorder.exe\" \"%s\"", kWaiting);
   SetEnvironmentVariableW(L"OPENER_RECORD_HOLD_MS", L"1000");
   SetEnvironmentVariableW(L"OPENER_RECORD_APPEND", L"Edited in the editor");
   for (const wchar_t* folder : {L"Work Repos", L"git-message", L"W\x00f6rk R\x00e9pos \x65e5\x672c"}) {
     std::wstring dir = TestDir() + folder;
     CreateDirectoryW(dir.c_str(), nullptr);
     std::wstring message = dir + L"\\COMMIT_EDITMSG";
-    WriteFile(message, "Subject\n");
+    WriteBytes(Utf8(message), "Subject\n");
     std::wstring path = message;
     for (wchar_t& c : path) c = (c == L'\\') ? L'/' : c;
     if (path.find(L' ') != std::wstring::npos) path = L"\"" + path + L"\"";
     EXPECT_EQ(Start(editor, L"\"" + editor + L"\" " + path), 0u);
-    EXPECT_EQ(ReadFile(message), "Subject\nEdited in the editor\n") << Narrow(path);
+    EXPECT_EQ(ReadBytes(Utf8(message)), "Subject\nEdited in the editor\n") << Utf8(path);
   }
 }
 
@@ -363,7 +336,7 @@ TEST_F(Launcher, ReadsItsBlockAtRunTime) {
 
 TEST_F(Launcher, TemplateToolPointsACopyAtAnotherProgram) {
   std::wstring copy = TestDir() + L"opener-retargeted.exe";
-  std::wstring tool = TestDir() + L"..\\..\\tool\\opener-template.exe";
+  std::wstring tool = Utf16(TemplateTool());
   std::wstring commandLine = L"opener-template set \"" + kRecording + L"\" \"recorder.exe <%s>\" --output \"" + copy + L"\"";
   DeleteFileW(copy.c_str());
   ASSERT_EQ(Start(tool, commandLine), 0u);
@@ -394,26 +367,26 @@ class CheckAgrees : public Launcher, public testing::WithParamInterface<CheckRow
 
 TEST_P(CheckAgrees, WithWhatTheLauncherStarts) {
   const CheckRow& row = GetParam();
-  const std::wstring dir = TestDir() + L"check-" + Widen(row.name);
+  const std::wstring dir = TestDir() + L"check-" + Utf16(row.name);
   const std::wstring recorder = TestDir() + L"recorder.exe";
   for (const wchar_t* folder : {L"", L"\\Ed Dir", L"\\Q Tools (x64)", L"\\tools", L"\\ed.d"})
     CreateDirectoryW((dir + folder).c_str(), nullptr);
   for (const wchar_t* program : {L"\\Ed Dir\\ed.exe", L"\\Q Tools (x64)\\ed.exe", L"\\tools\\rec.exe", L"\\ed.d\\ed.exe"})
     ASSERT_TRUE(CopyFileW(recorder.c_str(), (dir + program).c_str(), FALSE));
-  WriteFile(dir + L"\\Ed Dir\\ed.bat", "@\"%~dp0ed.exe\" %*\r\n");
-  WriteFile(dir + L"\\bad.exe", "not a program\r\n");
+  WriteBytes(Utf8(dir + L"\\Ed Dir\\ed.bat"), "@\"%~dp0ed.exe\" %*\r\n");
+  WriteBytes(Utf8(dir + L"\\bad.exe"), "not a program\r\n");
   DeleteFileW((dir + L"\\Ed.exe").c_str());
   if (row.planted) {
     ASSERT_TRUE(CopyFileW(recorder.c_str(), (dir + L"\\Ed.exe").c_str(), FALSE));
   }
 
   const std::wstring launcher =
-      Retarget(L"check-" + Widen(row.name) + L"\\opener.exe", Substituted(row.text, {{"{dir}", Narrow(dir)}}),
+      Retarget(L"check-" + Utf16(row.name) + L"\\opener.exe", Substituted(row.text, {{"{dir}", Utf8(dir)}}),
                row.waits ? kWaiting : kRecording);
   const std::string tail = row.textLength ? std::string(row.textLength, 'x') : "a.txt";
-  const std::string tool = Narrow(TestDir()) + "..\\..\\tool\\opener-template.exe";
-  ProcessResult check = RunProcess(tool, {"check", Narrow(launcher), tail});
-  const std::string program = *row.program ? Narrow(dir) + "\\" + row.program : "";
+  const std::string tool = TemplateTool();
+  ProcessResult check = RunProcess(tool, {"check", Utf8(launcher), tail});
+  const std::string program = *row.program ? Utf8(dir) + "\\" + row.program : "";
   const std::string said = check.out.substr(check.out.find("program:  ") + 10);
   if (program.empty()) {
     EXPECT_EQ(check.exitCode, 1) << check.out;
@@ -426,18 +399,18 @@ TEST_P(CheckAgrees, WithWhatTheLauncherStarts) {
   const bool warned = check.out.find("warning:  this program, not ") != std::string::npos;
   EXPECT_EQ(warned, row.planted) << check.out;
   Sleep(500);
-  EXPECT_TRUE(ReadFile(record_).empty()) << "check let the program run";
+  EXPECT_TRUE(ReadBytes(Utf8(record_)).empty()) << "check let the program run";
 
   SetEnvironmentVariableW(L"OPENER_RECORD_MODULE", L"1");
-  EXPECT_EQ(Start(launcher, L"\"" + launcher + L"\" " + Widen(tail)), row.exitCode);
+  EXPECT_EQ(Start(launcher, L"\"" + launcher + L"\" " + Utf16(tail)), row.exitCode);
   if (program.empty()) {
     Sleep(500);
-    EXPECT_TRUE(ReadFile(record_).empty()) << "check said none, yet a program started";
+    EXPECT_TRUE(ReadBytes(Utf8(record_)).empty()) << "check said none, yet a program started";
     return;
   }
   std::vector<std::string> lines = Records();
   ASSERT_EQ(lines.size(), 1u);
-  const std::string started = row.started ? Narrow(dir) + "\\" + row.started : program;
+  const std::string started = row.started ? Utf8(dir) + "\\" + row.started : program;
   EXPECT_EQ(lines[0].substr(lines[0].rfind('\t') + 1), started);
 }
 
@@ -479,22 +452,22 @@ class Callers : public Launcher, public testing::WithParamInterface<Caller> {};
 
 TEST_P(Callers, HandTheProgramOneWholeName) {
   const Caller& row = GetParam();
-  const std::wstring dir = TestDir() + L"callers " + Widen(row.name);
+  const std::wstring dir = TestDir() + L"callers " + Utf16(row.name);
   CreateDirectoryW(dir.c_str(), nullptr);
   for (const std::string& name : {std::string("budget 2027.txt"), kUnicodeName + ".uni", std::string("budget 2027.oq1"),
                                   kUnicodeName + ".oq2"})
-    WriteFile(dir + L"\\" + Widen(name), "text\r\n");
-  std::string regOwn = Narrow(kRecording);  // in a .reg string, each backslash doubled
+    WriteBytes(Utf8(dir + L"\\" + Utf16(name)), "text\r\n");
+  std::string regOwn = Utf8(kRecording);  // in a .reg string, each backslash doubled
   for (std::size_t at = 0; (at = regOwn.find('\\', at)) != std::string::npos; at += 2) regOwn.insert(at, 1, '\\');
   auto expand = [&](const std::string& text) {
-    return Substituted(text, {{"{dir}", Narrow(dir)}, {"{own}", Narrow(kRecording)}, {"{reg-own}", regOwn}});
+    return Substituted(text, {{"{dir}", Utf8(dir)}, {"{own}", Utf8(kRecording)}, {"{reg-own}", regOwn}});
   };
-  std::string batch = "@echo off\r\ncd /d \"" + Narrow(dir) + "\"\r\nset PATH=" + Narrow(TestDir()) + ";%PATH%\r\n";
+  std::string batch = "@echo off\r\ncd /d \"" + Utf8(dir) + "\"\r\nset PATH=" + Utf8(TestDir()) + ";%PATH%\r\n";
   if (row.reg) {
-    WriteFile(dir + L"\\assoc.reg", expand(row.reg));
+    WriteBytes(Utf8(dir + L"\\assoc.reg"), expand(row.reg));
     batch += "regedit /S assoc.reg\r\n";
   }
-  WriteFile(dir + L"\\run.bat", batch + expand(row.batch) + "\r\n");
+  WriteBytes(Utf8(dir + L"\\run.bat"), batch + expand(row.batch) + "\r\n");
   SetEnvironmentVariableW(L"OPENER_RECORD_ARGS", L"1");
   EXPECT_EQ(Start(L"", L"cmd.exe /c \"" + dir + L"\\run.bat\""), 0u);
   std::vector<std::string> lines = Records();
@@ -528,7 +501,7 @@ TEST_F(Launcher, LongestCommandLineArrivesWhole) {
   std::wstring prefix = L"\"" + kRecording + L"\" ";
   std::string tail;
   for (std::size_t i = 0; prefix.size() + tail.size() < 32766; ++i) tail += static_cast<char>('a' + i % 26);
-  EXPECT_EQ(Start(kRecording, prefix + Widen(tail)), 0u);
+  EXPECT_EQ(Start(kRecording, prefix + Utf16(tail)), 0u);
   std::vector<std::string> lines = Records();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0], "5\trecorder.exe \"" + tail + "\"");
@@ -536,19 +509,19 @@ TEST_F(Launcher, LongestCommandLineArrivesWhole) {
 
 // Both launchers call Windows once and say "too long" (206), not "bad format" (11).
 TEST_F(Launcher, CommandTooLongForWindowsIsSaidSo) {
-  for (const std::wstring& launcher : kLaunchers) {
-    std::wstring twice = Retarget(L"opener-twice.exe", "recorder.exe %s %s", launcher);
+  for (const Kind& kind : kLaunchers) {
+    std::wstring twice = Retarget(L"opener-twice.exe", "recorder.exe %s %s", kind.path);
     EXPECT_EQ(Start(twice, L"opener-twice " + std::wstring(20000, L'x')), DWORD{ERROR_FILENAME_EXCED_RANGE});
   }
   Sleep(500);
-  EXPECT_TRUE(ReadFile(record_).empty()) << "a command longer than Windows allows was started";
+  EXPECT_TRUE(ReadBytes(Utf8(record_)).empty()) << "a command longer than Windows allows was started";
 }
 
 TEST_F(Launcher, ProgramInAFolderWithSpaces) {
   std::wstring folder = TestDir() + L"My Tools";
   CreateDirectoryW(folder.c_str(), nullptr);
   ASSERT_TRUE(CopyFileW((TestDir() + L"recorder.exe").c_str(), (folder + L"\\recorder.exe").c_str(), FALSE));
-  std::string program = Narrow(folder) + "\\recorder.exe";
+  std::string program = Utf8(folder) + "\\recorder.exe";
   const std::string texts[] = {"\"" + program + "\" \"%s\"", program + " \"%s\""};  // quoted, unquoted
   for (int i = 0; i < 2; ++i) {
     DeleteFileW(record_.c_str());

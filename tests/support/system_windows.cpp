@@ -1,0 +1,76 @@
+// The tests' system on Windows: CreateProcessW with a command line that the C runtime
+// splits back into the same arguments, the module's own path, CreateSymbolicLinkW.
+#include <windows.h>
+
+#include "process.h"
+#include "windows_text.h"
+
+namespace {
+
+// Quotes one argument so that the C runtime's parser gives it back unchanged.
+std::wstring Quote(const std::wstring& arg) {
+  std::wstring out = L"\"";
+  std::size_t backslashes = 0;
+  for (wchar_t c : arg) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    out.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+    backslashes = 0;
+    out += c;
+  }
+  out.append(2 * backslashes, L'\\');
+  return out + L"\"";
+}
+
+HANDLE Inheritable(const std::string& path, bool write) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  return CreateFileW(Utf16(path).c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                     &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+std::string ProgramFolder() {
+  wchar_t path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring wide(path, n);
+  wide.resize(wide.rfind(L'\\') + 1);
+  return Utf8(wide);
+}
+
+unsigned long ProcessId() { return GetCurrentProcessId(); }
+
+// Wine 8 says yes and makes nothing; Windows wants developer mode or an administrator.
+bool MakeSymbolicLink(const std::string& link, const std::string& target) {
+  return CreateSymbolicLinkW(Utf16(link).c_str(), Utf16(target).c_str(), 0) &&
+         GetFileAttributesW(Utf16(link).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+int Spawn(const std::string& program, const std::vector<std::string>& args, const std::string& in,
+          const std::string& out, const std::string& err) {
+  std::wstring commandLine = Quote(Utf16(program));
+  for (const std::string& arg : args) commandLine += L" " + Quote(Utf16(arg));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = Inheritable(in, false);
+  startup.hStdOutput = Inheritable(out, true);
+  startup.hStdError = Inheritable(err, true);
+  PROCESS_INFORMATION process{};
+  int code = -1;
+  if (CreateProcessW(Utf16(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                     &startup, &process)) {
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    code = static_cast<int>(exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  CloseHandle(startup.hStdInput);
+  CloseHandle(startup.hStdOutput);
+  CloseHandle(startup.hStdError);
+  return code;
+}

@@ -1,0 +1,17 @@
+// The tool's system on Linux and other POSIX systems: arguments as given, and no console to
+// speak to.
+#include "system.h"
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+unsigned LegacyCodePage() { return 0; }
+
+void UseBinaryStdio() {}
+
+bool WriteText(std::FILE* stream, const std::string& text) { return WriteBytes(stream, text); }
+
+bool StartedByDoubleClick() { return false; }
+
+void WaitForKey() {}

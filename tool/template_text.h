@@ -1,0 +1,28 @@
+// A template as text: shown safely, read from a file, checked before it is stored, and
+// what may go wrong once the launcher starts it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Text as printed for a person (a template, a name, a value in a message): each control
+// character, C0, DEL and C1 (U+0080 to U+009F), and each byte of no UTF-8 character
+// shown as <0xNN> per byte, so that what is shown is what starts (a CR cannot hide
+// the text before it, a CSI cannot steer the terminal).
+std::string ShownTemplate(std::string_view text);
+
+// A template file's bytes made the template: a leading UTF-8 byte order mark and one
+// trailing newline dropped. Returns what is wrong (UTF-16 text), or "".
+std::string TemplateFromFile(std::string& bytes);
+
+// What makes `text` unusable as a template (empty, too long, a NUL or another control
+// character but tab, C1 controls included, the marker inside), or "".
+std::string CheckTemplateText(std::string_view text);
+
+// What may go wrong with a usable template once the launcher starts it.
+std::vector<std::string> TemplateWarnings(std::string_view text);
+
+// The length of `text` (UTF-8) in UTF-16 units, as Windows counts a command.
+std::size_t Utf16Length(std::string_view text);
