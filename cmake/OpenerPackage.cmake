@@ -1,5 +1,5 @@
 # The release archive, dist/opener-VERSION-windows-ARCH.zip: the programs, README.txt (the
-# user's part of README.md), LICENSE and SHA256SUMS. `cmake --build --preset release`
+# user's guide, docs/usage.md), LICENSE and SHA256SUMS. `cmake --build --preset release`
 # makes it (scripts/package); cmake/package.cmake says how it stays the same bytes.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   set(arch x86)

@@ -2,7 +2,7 @@
 # run in STAGE.
 # Stages the release's members and packs them, in a fixed order, with fixed times and
 # permissions, so that the same sources give the same archive from any folder:
-# - README.txt: README.md up to its developers' part, with Windows line ends;
+# - README.txt: the user's guide, docs/usage.md, with Windows line ends;
 # - SHA256SUMS: the programs, README.txt and LICENSE, as `sha256sum -c` reads them.
 file(GLOB old "${STAGE}/*")
 if(old)
@@ -15,14 +15,8 @@ foreach(program IN LISTS PROGRAMS)
   list(APPEND members "${name}")
 endforeach()
 
-file(READ "${SOURCE}/README.md" readme)
-string(FIND "${readme}" "<!-- developers -->" end)
-if(end EQUAL -1)
-  message(FATAL_ERROR "README.md has no <!-- developers --> line ending the user's part")
-endif()
-string(SUBSTRING "${readme}" 0 ${end} readme)
-string(STRIP "${readme}" readme)
-string(REPLACE "\n" "\r\n" readme "${readme}\n")
+file(READ "${SOURCE}/docs/usage.md" readme)
+string(REPLACE "\n" "\r\n" readme "${readme}")
 file(WRITE "${STAGE}/README.txt" "${readme}")
 file(COPY_FILE "${SOURCE}/LICENSE" "${STAGE}/LICENSE")
 list(APPEND members README.txt LICENSE)
