@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "pe_image.h"
-#include "template_block.h"
 #include "program_search.h"
+#include "template_block.h"
 #include "template_file.h"
 #include "template_text.h"
 

@@ -90,6 +90,7 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 }  // namespace
 
+const char* const kSeparators = "/";
 const bool kSeesWindowsFiles = false;
 
 bool FileExists(const std::string&) { return false; }

@@ -6,11 +6,8 @@
 
 #include "file_io.h"
 
-#ifdef _WIN32
-inline constexpr const char* kSeparators = "\\/";
-#else
-inline constexpr const char* kSeparators = "/";
-#endif
+// What separates the parts of a path: "/", and on Windows "\\" as well.
+extern const char* const kSeparators;
 // The longest file name most file systems take: 255 bytes (or UTF-16 units on Windows).
 inline constexpr std::size_t kMaxNameBytes = 255;
 

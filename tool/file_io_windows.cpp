@@ -43,6 +43,7 @@ BOOL WINAPI RemoveTemporary(DWORD) {
 
 }  // namespace
 
+const char* const kSeparators = "\\/";
 const bool kSeesWindowsFiles = true;
 
 bool FileExists(const std::string& path) {

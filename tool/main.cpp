@@ -6,9 +6,9 @@
 
 #include "dry_run.h"
 #include "file_io.h"
+#include "program_search.h"
 #include "system.h"
 #include "template_block.h"
-#include "program_search.h"
 #include "template_file.h"
 #include "template_text.h"
 

@@ -45,7 +45,6 @@ bool IsFullPath(std::string_view path) {
   return drive || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
 }
 
-
 //   path                 with the extension Windows adds
 //   C:\Ed\ed             C:\Ed\ed.exe
 //   C:\Ed.d\ed           C:\Ed.d\ed.exe (a full path: only its last part counts)
