@@ -12,14 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "process.h"
+#include "windows_text.h"
+
 namespace {
 
-std::wstring Folder() {
-  wchar_t path[MAX_PATH];
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dir(path, n);
-  return dir.substr(0, dir.rfind(L'\\') + 1) + L"..\\tests\\windows\\";
-}
+// Where the tests' launchers and recorder are built.
+std::wstring Folder() { return Utf16(ProgramFolder()) + L"..\\tests\\windows\\"; }
 
 // Starts `exe` and returns its process handle (the caller closes it), or nullptr.
 HANDLE Start(const std::wstring& exe) {
