@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <string>
-#include <vector>
 
 // Bounds on what is read: well above any launcher, and above any template file.
 inline constexpr std::size_t kMaxExecutableSize = std::size_t{256} << 20;
