@@ -1,6 +1,6 @@
 // What the tool asks of the system it runs on: its arguments, its standard streams, the
-// console, the code page, whether a Windows file exists. One implementation per system:
-// system_posix.cpp, system_windows.cpp.
+// console and the code page. One implementation per system: system_posix.cpp,
+// system_windows.cpp.
 #pragma once
 
 #include <cstdio>

@@ -14,6 +14,7 @@ TEST_F(Tool, HelpAndVersion) {
     ProcessResult help = Run(args);
     EXPECT_EQ(help.exitCode, 0) << testing::PrintToString(args);
     EXPECT_EQ(help.out.rfind("Usage:", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("(at most 243 bytes,"), std::string::npos) << help.out;
   }
   for (auto args : {std::vector<std::string>{"--version"}, {"show", "--version"}, {"set", "--version"}}) {
     ProcessResult version = Run(args);
