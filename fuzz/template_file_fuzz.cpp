@@ -10,6 +10,7 @@
 #include "program_search.h"
 #include "template_block.h"
 #include "template_file.h"
+#include "file_io.h"
 #include "template_text.h"
 
 namespace {
@@ -34,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t offset = 0;
   bool found = LocateTemplateBlock(original, offset).empty();
   if (found) ReadStoredTemplate(original, offset);
-  if (found) ShownTemplate(ExpandStoredTemplate(original, offset, text));
+  if (found) ShownTemplate(ExpandStoredTemplate(original, offset, text, NameExistsHere));
   ProgramWords program = FindProgram(text);
   std::size_t common = std::min(program.first.size(), program.meant.size());
   Check(program.meant.substr(0, common) == program.first.substr(0, common));

@@ -52,6 +52,20 @@ bool TooLongToStart(const std::string& command) {
   return units > 0 && static_cast<std::size_t>(units) - 1 > kLongestCommand;
 }
 
+// Whether a file or folder of the ANSI (UTF-8) `name` exists, from our current folder,
+// which the program we start inherits.
+bool ExistsHere(std::string_view name) {
+  const int length = static_cast<int>(name.size());
+  const int units = MultiByteToWideChar(CP_ACP, 0, name.data(), length, nullptr, 0);
+  if (units <= 0) return false;
+  auto* wide = static_cast<wchar_t*>(std::calloc(static_cast<std::size_t>(units) + 1, sizeof(wchar_t)));
+  if (wide == nullptr) std::abort();  // out of memory, as anywhere while the command is built
+  MultiByteToWideChar(CP_ACP, 0, name.data(), length, wide, units);
+  const bool exists = GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES;
+  std::free(wide);
+  return exists;
+}
+
 [[noreturn]] void RunLauncher() {
   // 1. The whole command line, or nothing: a cut name must not be started.
   if (!CommandLineIsWhole()) std::exit(ERROR_FILENAME_EXCED_RANGE);
@@ -59,9 +73,10 @@ bool TooLongToStart(const std::string& command) {
   // 2. The arguments: everything after our program name, unchanged.
   const char* tail = FindArgumentTail(gCommandLine, OwnPath());
 
-  // 3. The command: the stored template with the tail in place of each "%s".
+  // 3. The command: the stored template with the tail in place of each "%s" (at a
+  //    quoted one, as one argument or as the arguments the caller quoted).
   gCommand.clear();
-  ExpandTemplate(gTemplateBlock, tail, gCommand);
+  ExpandTemplate(gTemplateBlock, tail, ExistsHere, gCommand);
 
   // 4. Start it, exactly once; the exit code tells how that went, and a command too
   //    long for Windows is said as such, not as a program of a bad format.

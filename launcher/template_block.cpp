@@ -13,51 +13,107 @@ std::string_view StoredTemplate(const TemplateBlock& block) {
 
 namespace {
 
-// The text inside a tail that is one quoted argument: it begins with a double quote,
-// holds exactly one more, and nothing but spaces follows that one. Else the whole tail.
-std::string_view InsideQuotes(std::string_view tail) {
-  if (tail.empty() || tail[0] != '"') return tail;
-  std::size_t close = 0;
-  for (std::size_t i = 1; i < tail.size(); ++i) {
-    if (close == 0) close = tail[i] == '"' ? i : 0;
-    else if (tail[i] != ' ') return tail;
+constexpr std::size_t kNone = std::string_view::npos;
+
+// A placeholder of the template, and the bytes it takes the place of: "%s" alone, or at a
+// quoted one, "%s" with the quotes on both sides (an opening quote not already taken as
+// the closing quote of the placeholder before it).
+struct Placeholder {
+  std::size_t begin, end;
+  bool quoted;
+};
+
+Placeholder NextPlaceholder(std::string_view text, std::size_t from) {
+  const std::size_t at = text.find(kPlaceholder, from);
+  if (at == kNone) return {kNone, kNone, false};
+  const std::size_t after = at + kPlaceholder.size();
+  if (at > from && text[at - 1] == '"' && after < text.size() && text[after] == '"') return {at - 1, after + 1, true};
+  return {at, after, false};
+}
+
+// Calls `visit` with each space-separated word of `text` (runs of spaces make no empty
+// words) while it returns true; true when it did so for every word.
+template <typename Visit>
+bool EveryWord(std::string_view text, Visit visit) {
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find(' ', start);
+    if (end == kNone) end = text.size();
+    if (end > start && !visit(std::string_view(text.data() + start, end - start))) return false;
+    start = end + 1;
   }
-  return close == 0 ? tail : std::string_view(tail.data() + 1, close - 1);
+  return true;
+}
+
+void AppendQuoted(std::string& to, std::string_view word) {
+  to.append("\"", 1).append(word.data(), word.size()).append("\"", 1);
+}
+
+// Makes `piece` what takes the place of a quoted "%s", its quotes included (the rules
+// above ExpandTemplate).
+void MakeQuotedPiece(std::string_view tail, NameExists exists, std::string& piece) {
+  std::size_t size = tail.size();
+  while (size > 0 && tail[size - 1] == ' ') --size;
+  tail = std::string_view(tail.data(), size);
+  if (tail.empty()) return;
+  if (tail.find('"') != kNone) {
+    piece.append(tail.data(), tail.size());
+    return;
+  }
+  const bool severalFiles = tail.find(' ') != kNone && !exists(tail) && EveryWord(tail, exists);
+  if (!severalFiles) return AppendQuoted(piece, tail);
+  EveryWord(tail, [&piece](std::string_view word) {
+    if (!piece.empty()) piece.append(" ", 1);
+    AppendQuoted(piece, word);
+    return true;
+  });
 }
 
 }  // namespace
 
-// - each "%s" of the template gets the whole tail, unchanged;
-// - but where the template quotes the placeholder ("%s") and the tail is one quoted
-//   argument, the tail goes in without its own quotes (and the spaces after them), so
-//   that the program reads one argument, not the doubled quotes' two halves;
+// - each bare %s of the template gets the whole tail, unchanged;
+// - a quoted "%s" (the template's quotes with it) gets the tail, less its trailing spaces:
+//   - empty: nothing, so that the program gets no argument;
+//   - holding a double quote anywhere: as it is, for its caller quoted it (one quoted
+//     name, files dropped by Explorer, a name and its options, an association's "%1" %*);
+//   - holding no space: in the template's quotes;
+//   - holding spaces: in the template's quotes as one argument, unless the whole tail
+//     names no existing file or folder and each of its space-separated words does: then
+//     each word in quotes of its own. Only then is the file system asked, from the
+//     current folder, which the started program inherits;
 // - only the template is scanned for placeholders, never the tail.
 //
-//   template                 tail                      command
-//   D:\...\Ovrix.exe "%s"    C:\notes\plan.txt         D:\...\Ovrix.exe "C:\notes\plan.txt"
-//   "E.exe" "%s"             "D:\Shared Docs\a.txt"    "E.exe" "D:\Shared Docs\a.txt"
-//   "E.exe" "%s"             "a b" "c d"               "E.exe" ""a b" "c d""
-//   E.exe %s                 "D:\Shared Docs\a.txt"    E.exe "D:\Shared Docs\a.txt"
-//   compare %s %s            a.txt                     compare a.txt a.txt
-//   run 100%%s               x                         run 100%x
-//   run %S                   x                         run %S
-void ExpandTemplate(const TemplateBlock& block, std::string_view tail, std::string& command) {
+//   template                 tail                          command
+//   D:\...\Ovrix.exe "%s"    C:\notes\plan.txt             D:\...\Ovrix.exe "C:\notes\plan.txt"
+//   "E.exe" "%s"             "D:\Shared Docs\a.txt"        "E.exe" "D:\Shared Docs\a.txt"
+//   "E.exe" "%s"             "C:\My Notes\a b.txt" c.txt   "E.exe" "C:\My Notes\a b.txt" c.txt
+//   "E.exe" "%s"             "a b.txt" -n12                "E.exe" "a b.txt" -n12
+//   "E.exe" "%s"             C:\My Notes\a b.txt           "E.exe" "C:\My Notes\a b.txt"
+//   "E.exe" "%s"             c.txt d.txt (both exist)      "E.exe" "c.txt" "d.txt"
+//   "E.exe" "%s"             (empty)                       "E.exe" (and a space)
+//   E.exe %s                 "D:\Shared Docs\a.txt"        E.exe "D:\Shared Docs\a.txt"
+//   compare %s %s            a.txt                         compare a.txt a.txt
+//   run 100%%s               x                             run 100%x
+//   run %S                   x                             run %S
+void ExpandTemplate(const TemplateBlock& block, std::string_view tail, NameExists exists, std::string& command) {
   const std::string_view text = StoredTemplate(block);
-  const std::string_view inside = InsideQuotes(tail);
 
-  // At most the command's final size first, so that it is allocated once however long the tail.
-  std::size_t placeholders = 0;
-  for (std::size_t at = text.find(kPlaceholder); at != std::string_view::npos; at = text.find(kPlaceholder, at + 2))
-    ++placeholders;
-  command.reserve(command.size() + text.size() - placeholders * kPlaceholder.size() + placeholders * tail.size());
+  // The command's final size first, so that it is allocated once however long the tail;
+  // the quoted piece is made at the first quoted placeholder, if there is one.
+  std::string quoted;
+  bool quotedMade = false;
+  std::size_t size = text.size();
+  for (Placeholder p = NextPlaceholder(text, 0); p.begin != kNone; p = NextPlaceholder(text, p.end)) {
+    if (p.quoted && !quotedMade) MakeQuotedPiece(tail, exists, quoted), quotedMade = true;
+    size = size - (p.end - p.begin) + (p.quoted ? quoted.size() : tail.size());
+  }
+  command.reserve(command.size() + size);
 
   std::size_t done = 0;
-  for (std::size_t at; (at = text.find(kPlaceholder, done)) != std::string_view::npos;) {
-    const std::size_t after = at + kPlaceholder.size();
-    const bool quoted = at > 0 && text[at - 1] == '"' && after < text.size() && text[after] == '"';
-    const std::string_view piece = quoted ? inside : tail;
-    command.append(text.data() + done, at - done).append(piece.data(), piece.size());
-    done = after;
+  for (Placeholder p = NextPlaceholder(text, 0); p.begin != kNone; p = NextPlaceholder(text, p.end)) {
+    command.append(text.data() + done, p.begin - done);
+    if (p.quoted) command.append(quoted.data(), quoted.size());
+    else command.append(tail.data(), tail.size());
+    done = p.end;
   }
   command.append(text.data() + done, text.size() - done);
 }

@@ -45,7 +45,12 @@ constexpr TemplateBlock MakeTemplateBlock(std::string_view text) {
 // last byte.
 std::string_view StoredTemplate(const TemplateBlock& block);
 
-// Appends the stored template to `command`, with the whole `tail` in place of each "%s";
-// at a quoted "%s", a tail that is one quoted argument goes in without its own quotes.
-// Only the template is scanned for placeholders.
-void ExpandTemplate(const TemplateBlock& block, std::string_view tail, std::string& command);
+// Whether `name` (a file or a folder; relative names from the current folder) exists.
+// Asked only for a tail of several space-separated words at a quoted "%s".
+using NameExists = bool (*)(std::string_view name);
+
+// Appends the stored template to `command`, with the tail in place of each "%s": whole
+// at a bare "%s"; at a quoted one ("%s"), as one argument, as the arguments its caller
+// quoted, several existing files each quoted, or nothing for an empty tail. Only the
+// template is scanned for placeholders.
+void ExpandTemplate(const TemplateBlock& block, std::string_view tail, NameExists exists, std::string& command);

@@ -8,14 +8,14 @@ extern const bool kCanDryRun;  // only Windows runs a launcher
 
 struct DryRun {
   std::string failure;      // why the launcher could not be run so, or ""
-  std::string commandLine;  // what it was started with: "FILE" TEXT
+  std::string commandLine;  // what it was started with: "FILE" ARGUMENT
   std::string program;      // the full path of the program Windows created for it; "" when none
   std::string programLine;  // that program's command line, as far as it could be read
   unsigned long exitCode = 0;  // the launcher's exit code, when it created no program
   std::string exitText;        // that code in Windows' own words
 };
 
-// Starts the launcher `file` as a file association would, "FILE" `text`, under the
+// Starts the launcher `file` as "FILE" `argument` (FILE made a full path), under the
 // debugger, and ends the program it creates at its creation, before any code of that
 // program's own has run.
-DryRun RunDry(const std::string& file, const std::string& text);
+DryRun RunDry(const std::string& file, const std::string& argument);

@@ -1,5 +1,5 @@
 // check's dry run with the Win32 debugging API. Rules:
-// - the launcher is started as an association starts it, "FILE" TEXT, with
+// - the launcher is started as "FILE" ARGUMENT (as an association starts it), with
 //   DEBUG_PROCESS, so that every process it creates is debugged too;
 // - Windows reports a process it creates (CREATE_PROCESS_DEBUG_EVENT) before that
 //   process has run any code of its own: its image path and command line are read
@@ -43,11 +43,11 @@ constexpr DWORD kWow64Breakpoint = 0x4000001F;  // a 32-bit debuggee's first bre
 
 const bool kCanDryRun = true;
 
-DryRun RunDry(const std::string& file, const std::string& text) {
+DryRun RunDry(const std::string& file, const std::string& argument) {
   DryRun run;
   std::wstring path(32768, L'\0');
   path.resize(GetFullPathNameW(Utf16(file).c_str(), static_cast<DWORD>(path.size()), path.data(), nullptr));
-  std::wstring line = L"\"" + path + L"\"" + (text.empty() ? L"" : L" " + Utf16(text));
+  std::wstring line = L"\"" + path + L"\"" + (argument.empty() ? L"" : L" " + Utf16(argument));
   run.commandLine = Utf8(line);
 
   STARTUPINFOW startup{};

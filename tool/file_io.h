@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 // Bounds on what is read: well above any launcher, and above any template file.
 inline constexpr std::size_t kMaxExecutableSize = std::size_t{256} << 20;
@@ -14,6 +15,9 @@ inline constexpr std::size_t kMaxTemplateFileSize = 4096;
 // files: elsewhere none is found.
 extern const bool kSeesWindowsFiles;
 bool FileExists(const std::string& path);
+// Whether a file or folder `name` exists, relative names from the current folder, asked
+// as the launcher asks (for several names at a quoted %s). Elsewhere none is found.
+bool NameExistsHere(std::string_view name);
 
 // Reads the whole file ("-": standard input) into `bytes`, refusing one larger than
 // `limit` bytes and, with `regularOnly`, anything but a regular file (a FIFO, a device),

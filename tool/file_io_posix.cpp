@@ -94,6 +94,7 @@ const char* const kSeparators = "/";
 const bool kSeesWindowsFiles = false;
 
 bool FileExists(const std::string&) { return false; }
+bool NameExistsHere(std::string_view) { return false; }
 
 std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size_t limit, bool regularOnly) {
   if (path == "-") return ReadStdin(bytes, limit);

@@ -46,6 +46,10 @@ BOOL WINAPI RemoveTemporary(DWORD) {
 const char* const kSeparators = "\\/";
 const bool kSeesWindowsFiles = true;
 
+bool NameExistsHere(std::string_view name) {
+  return GetFileAttributesW(Utf16(std::string(name)).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool FileExists(const std::string& path) {
   DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "argument_tail.h"
 #include "dry_run.h"
 #include "file_io.h"
 #include "program_search.h"
@@ -287,12 +288,17 @@ int Check(const Options& options) {
   std::size_t offset = 0;
   if (int failed = ReadLauncher(path, file, offset); failed != 0) return failed;
 
+  // The launcher is started as a "%1" association starts it: "FILE" "TEXT", or "FILE" TEXT
+  // when TEXT brings its own quotes (a quoted name and its options, several names).
   const bool sample = options.operands.size() == 1;
-  const std::string tail = sample ? kSampleTail : options.operands[1];
+  const std::string given = sample ? kSampleTail : options.operands[1];
+  const std::string argument = given.find('"') == std::string::npos ? "\"" + given + "\"" : given;
+  const std::string line = "\"" + path + "\" " + argument;
+  const std::string tail = FindArgumentTail(line.c_str(), path);
   const std::string text = ReadStoredTemplate(file, offset);
-  const std::string command = ExpandStoredTemplate(file, offset, tail);
+  const std::string command = ExpandStoredTemplate(file, offset, tail, NameExistsHere);
   std::string out = "template: " + ShownTemplate(text) + "\n";
-  out += "command:  " + ShownTemplate(command) + (sample ? "   (for the sample file name " + tail + ")" : "") + "\n";
+  out += "command:  " + ShownTemplate(command) + (sample ? "   (for the sample file name " + given + ")" : "") + "\n";
   int code = 0;
   if (std::string error = CheckTemplateText(text); !error.empty()) {
     out += "problem:  " + error + "\n";
@@ -301,7 +307,7 @@ int Check(const Options& options) {
 
   // On Windows, ask Windows; where it cannot be asked, list what it would try.
   bool startsNothing = false;
-  const DryRun run = kCanDryRun ? RunDry(path, tail) : DryRun{};
+  const DryRun run = kCanDryRun ? RunDry(path, argument) : DryRun{};
   if (kCanDryRun && run.failure.empty()) {
     out += Verdict(run, FindProgram(command), startsNothing);
   } else if (std::size_t units = Utf16Length(command); units > kLongestCommand) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "template_block.h"
+
 // Finds the block: the file must be a PE executable holding the marker exactly once,
 // followed by a NUL, with the whole block inside one of its sections. Returns what is
 // wrong, or "" with the block's file offset in `offset`.
@@ -16,8 +18,9 @@ std::string LocateTemplateBlock(std::string_view file, std::size_t& offset);
 std::string ReadStoredTemplate(std::string_view file, std::size_t offset);
 
 // The command the launcher starts when `tail` follows its program name: the block at
-// `offset` expanded by the launcher's own expansion.
-std::string ExpandStoredTemplate(std::string_view file, std::size_t offset, std::string_view tail);
+// `offset` expanded by the launcher's own expansion, files looked for with `exists`.
+std::string ExpandStoredTemplate(std::string_view file, std::size_t offset, std::string_view tail,
+                                 NameExists exists);
 
 // Writes `text` into the block, zero-fills the rest and recomputes a non-zero PE
 // checksum; nothing else changes. A signed file is refused unless `removeSignature`,

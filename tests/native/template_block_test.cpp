@@ -7,9 +7,16 @@
 
 namespace {
 
+// The files and folders that exist, for several names at a quoted "%s".
+bool Exists(std::string_view name) {
+  for (std::string_view file : {"c.txt", "d.txt", R"(C:\notes\c.txt)", R"(C:\notes\d.txt)", "dir", "dir c.txt"})
+    if (name == file) return true;
+  return false;
+}
+
 std::string Expand(const TemplateBlock& block, std::string_view tail) {
   std::string command;
-  ExpandTemplate(block, tail, command);
+  ExpandTemplate(block, tail, Exists, command);
   return command;
 }
 
@@ -40,15 +47,27 @@ INSTANTIATE_TEST_SUITE_P(
                    R"(D:\Program Files\ZEPHANTA\Ovrix.exe "C:\My Notes\a.txt")"},
         ExpandCase{"QuotedTailSpacesAfter", R"("E.exe" "%s")", R"("D:\Shared Docs\a.txt"  )",
                    R"("E.exe" "D:\Shared Docs\a.txt")"},
-        ExpandCase{"TwoQuotedArguments", R"("E.exe" "%s")", R"("a b" "c d")", R"("E.exe" ""a b" "c d"")"},
-        ExpandCase{"TrailingQuoteOnly", R"("E.exe" "%s")", R"(x.txt")", R"("E.exe" "x.txt"")"},
+        ExpandCase{"TwoQuotedArguments", R"("E.exe" "%s")", R"("a b" "c d")", R"("E.exe" "a b" "c d")"},
+        ExpandCase{"DroppedFiles", R"("E.exe" "%s")", R"("C:\My Notes\a b.txt" C:\notes\c.txt )",
+                   R"("E.exe" "C:\My Notes\a b.txt" C:\notes\c.txt)"},
+        ExpandCase{"NameAndOption", R"("E.exe" "%s" -r)", R"("a b.txt" -n12)", R"("E.exe" "a b.txt" -n12 -r)"},
+        ExpandCase{"TrailingQuoteOnly", R"("E.exe" "%s")", R"(x.txt")", R"("E.exe" x.txt")"},
         ExpandCase{"QuotedEmptyTail", R"("E.exe" "%s")", R"("")", R"("E.exe" "")"},
-        ExpandCase{"QuotedThenText", R"("E.exe" "%s")", R"("a b"c)", R"("E.exe" ""a b"c")"},
+        ExpandCase{"QuotedThenText", R"("E.exe" "%s")", R"("a b"c)", R"("E.exe" "a b"c)"},
+        ExpandCase{"SeveralExistingFiles", R"("E.exe" "%s")", R"(C:\notes\c.txt C:\notes\d.txt)",
+                   R"("E.exe" "C:\notes\c.txt" "C:\notes\d.txt")"},
+        ExpandCase{"RunsOfSpaces", R"("E.exe" "%s")", "c.txt  d.txt  ", R"("E.exe" "c.txt" "d.txt")"},
+        ExpandCase{"WholeNameExists", R"("E.exe" "%s")", "dir c.txt", R"("E.exe" "dir c.txt")"},
+        ExpandCase{"OneWordMissing", R"("E.exe" "%s")", "c.txt new.txt", R"("E.exe" "c.txt new.txt")"},
+        ExpandCase{"NewNameWithSpaces", R"("E.exe" "%s")", R"(C:\My Notes\new a.txt  )", R"("E.exe" "C:\My Notes\new a.txt")"},
+        ExpandCase{"OnlySpaces", R"("E.exe" "%s" -r)", "   ", R"("E.exe"  -r)"},
+        ExpandCase{"BareWithSeveralFiles", "E.exe %s", "c.txt d.txt ", "E.exe c.txt d.txt "},
+        ExpandCase{"ClosingQuoteTakenOnce", R"("%s"%s")", "a", R"("a"a")"},
         ExpandCase{"UnquotedPlaceholder", "E.exe %s", R"("D:\Shared Docs\a.txt")", R"(E.exe "D:\Shared Docs\a.txt")"},
         ExpandCase{"BothQuotedPlaceholders", R"(cmp "%s" "%s")", R"("a b")", R"(cmp "a b" "a b")"},
         ExpandCase{"MixedPlaceholders", R"(cmp "%s" %s)", R"("a b")", R"(cmp "a b" "a b")"},
         ExpandCase{"PlaceholderInQuotedText", R"(E.exe "%s.bak")", R"("a")", R"(E.exe ""a".bak")"},
-        ExpandCase{"EmptyTail", kAsStored, "", R"(D:\Program Files\ZEPHANTA\Ovrix.exe "")"},
+        ExpandCase{"EmptyTail", kAsStored, "", R"(D:\Program Files\ZEPHANTA\Ovrix.exe )"},
         ExpandCase{"TwoPlaceholders", "compare %s %s", "a.txt", "compare a.txt a.txt"},
         ExpandCase{"NoPlaceholder", "viewer", "a.txt", "viewer"},
         ExpandCase{"DoublePercent", "run 100%%s", "x", "run 100%x"},
@@ -62,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Expand, AppendsToTheCommand) {
   std::string command = "kept ";
-  ExpandTemplate(MakeTemplateBlock("ed %s"), "a", command);
+  ExpandTemplate(MakeTemplateBlock("ed %s"), "a", Exists, command);
   EXPECT_EQ(command, "kept ed a");
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "file_io.h"
 #include "pe_builder.h"
 #include "template_file.h"
 
@@ -39,7 +40,7 @@ TEST(Check, CommandAndCandidates) {
     PeShape shape;
     shape.templateText = row.text;
     const std::string file = BuildPe(shape);
-    EXPECT_EQ(ExpandStoredTemplate(file, kBuiltBlockOffset, row.tail), row.command) << row.text;
+    EXPECT_EQ(ExpandStoredTemplate(file, kBuiltBlockOffset, row.tail, NameExistsHere), row.command) << row.text;
     EXPECT_EQ(ProgramCandidates(row.command), row.candidates) << row.command;
   }
   // Where Windows looks: the launcher's folder first for any relative name.

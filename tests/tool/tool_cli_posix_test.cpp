@@ -86,7 +86,7 @@ TEST_F(Tool, LongNameIsReplacedWhole) {
 TEST_F(Tool, CheckSaysWhenWindowsTriesNothing) {
   for (const auto& [text, tail, says] : std::vector<std::tuple<std::string, std::string, std::string>>{
            {R"( "C:\Ed\ed.exe" "%s")", "a.txt", "none: Windows reads no program name in the command"},
-           {R"("C:\Ed\ed.exe" %s %s)", std::string(20000, 'x'), "none: the command is 40016 UTF-16 characters long"}}) {
+           {R"("C:\Ed\ed.exe" %s %s)", std::string(20000, 'x'), "none: the command is 40020 UTF-16 characters long"}}) {
     ASSERT_EQ(Run({"set", exe_, text}).exitCode, 0);
     ProcessResult check = Run({"check", exe_, tail});
     const std::string said = check.out.substr(check.out.find("\nprogram:  ") + 11);
