@@ -135,17 +135,22 @@ class Launcher : public testing::Test {
   ULONGLONG lifetimeMs_ = 0;
 };
 
-// A folder whose UTF-8 path is longer than 260 bytes in fewer than 260 characters.
-const char kLongNonAsciiFolder[] =
-    "Пользователи\\Александра Владимировна\\Версия для рабочего стола\\"
-    "Документы и заметки за декабрь\\Очень длинное название папки для проверки";
+// `base` followed by as many two-byte Cyrillic letters as leave room for "\" and `file`
+// within 259 UTF-16 characters (CreateProcessW refuses a longer path): from any checkout,
+// a folder whose file's UTF-8 path is longer than 260 bytes.
+std::wstring LongNonAsciiFolder(const std::wstring& base, const std::wstring& file) {
+  const std::wstring letters = L"ДокументыИЗаметкиЗаДекабрь";
+  std::wstring folder = base;
+  for (std::size_t i = 0; folder.size() + 1 + file.size() < 259; ++i) folder += letters[i % letters.size()];
+  return folder;
+}
 
 struct Row {
   const char* name;
-  const char* commandLine;     // "{own}" stands for the launcher's full path
-  const char* tail;            // the recorder gets "tail" (one quoted tail: the tail itself)
-  const char* folder = nullptr;  // installs the launcher and recorder.exe in a folder of this name, under
-                                 // kLongNonAsciiFolder, one for each launcher (rows run at once)
+  const char* commandLine;  // "{own}" stands for the launcher's full path
+  const char* gets;         // what the recorder's command line holds after "recorder.exe "
+  const char* folder = nullptr;  // installs the launcher and recorder.exe in a long folder of this name, one
+                                 // for each launcher (rows run at once)
 };
 
 // Names the row in test listings, in place of its raw bytes.
@@ -158,10 +163,11 @@ TEST_P(CommandLines, StartTheTemplateWithTheTail) {
   auto [kind, row] = GetParam();
   std::wstring launcher = kind.path;
   if (row.folder) {
+    const std::wstring name = launcher.substr(launcher.rfind(L'\\') + 1);
     std::filesystem::path folder =
-        TestDir() + Utf16(kLongNonAsciiFolder) + L"\\" + Utf16(row.folder) + L"-" + Utf16(kind.name);
+        LongNonAsciiFolder(TestDir() + Utf16(row.folder) + L"-" + Utf16(kind.name) + L"-", name);
     std::filesystem::create_directories(folder);
-    std::wstring copy = (folder / launcher.substr(launcher.rfind(L'\\') + 1)).wstring();
+    std::wstring copy = (folder / name).wstring();
     ASSERT_TRUE(CopyFileW(launcher.c_str(), copy.c_str(), FALSE));
     ASSERT_TRUE(CopyFileW((TestDir() + L"recorder.exe").c_str(), (folder / L"recorder.exe").c_str(), FALSE));
     ASSERT_GT(Utf8(copy).size(), 260u);
@@ -170,31 +176,31 @@ TEST_P(CommandLines, StartTheTemplateWithTheTail) {
   EXPECT_EQ(Start(launcher, WithOwnPath(row.commandLine, launcher)), 0u);
   std::vector<std::string> lines = Records();
   ASSERT_EQ(lines.size(), 1u);
-  const std::string tail = row.tail;
-  const bool oneQuoted = tail.size() >= 2 && tail.front() == '"' && tail.find('"', 1) == tail.size() - 1;
-  EXPECT_EQ(lines[0], "5\trecorder.exe " + (oneQuoted ? tail : "\"" + tail + "\""));
+  EXPECT_EQ(lines[0], "5\trecorder.exe " + std::string(row.gets));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, CommandLines,
     testing::Combine(testing::ValuesIn(kLaunchers), testing::Values(
-                    Row{"Quoted", R"("{own}" C:\notes\plan.txt)", R"(C:\notes\plan.txt)"},
-                    Row{"Unquoted", R"({own} C:\notes\plan.txt)", R"(C:\notes\plan.txt)"},
+                    Row{"Quoted", R"("{own}" C:\notes\plan.txt)", R"("C:\notes\plan.txt")"},
+                    Row{"Unquoted", R"({own} C:\notes\plan.txt)", R"("C:\notes\plan.txt")"},
                     Row{"QuotedArgument", R"("{own}" "C:\My Notes\a.txt")", R"("C:\My Notes\a.txt")"},
+                    Row{"UnquotedNewNameWithSpaces", R"({own} C:\My Notes\a b.txt  )", R"("C:\My Notes\a b.txt")"},
                     Row{"GluedQuotes", R"("{own}""C:\x.txt")", R"(C:\x.txt")"},
                     Row{"NoArguments", R"("{own}")", ""},
                     Row{"TrailingSpaces", R"("{own}"    )", ""},
-                    Row{"ShortName", R"(opener-rec C:\notes\plan.txt)", R"(C:\notes\plan.txt)"},
+                    Row{"ShortName", R"(opener-rec C:\notes\plan.txt)", R"("C:\notes\plan.txt")"},
                     Row{"ShortQuotedName", R"("opener-rec" "C:\My Notes\a.txt")", R"("C:\My Notes\a.txt")"},
-                    Row{"Tab", "{own}\ta.txt", "\ta.txt"},
-                    Row{"SeveralArguments", R"("{own}" -n 12  "a b.txt" )", R"(-n 12  "a b.txt" )"},
-                    Row{"TailHoldsPercentS", R"("{own}" 100%s)", "100%s"},
+                    Row{"Tab", "{own}\ta.txt", "\"\ta.txt\""},
+                    Row{"SeveralArguments", R"("{own}" -n 12  "a b.txt" )", R"(-n 12  "a b.txt")"},
+                    Row{"QuotedNameAndOptions", R"("{own}" "a b.txt" -n 12  )", R"("a b.txt" -n 12)"},
+                    Row{"TailHoldsPercentS", R"("{own}" 100%s)", R"("100%s")"},
                     Row{"Japanese", "\"{own}\" C:\\notes\\\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt",
-                        "C:\\notes\\\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt"},
+                        "\"C:\\notes\\\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt\""},
                     Row{"Accents", "\"{own}\" C:\\Users\\Jos\xc3\xa9\\na\xc3\xafve.txt",
-                        "C:\\Users\\Jos\xc3\xa9\\na\xc3\xafve.txt"},
+                        "\"C:\\Users\\Jos\xc3\xa9\\na\xc3\xafve.txt\""},
                     Row{"LongOwnPathQuoted", R"("{own}" "C:\docs\plan.txt")", R"("C:\docs\plan.txt")", "q"},
-                    Row{"LongOwnPathUnquoted", R"({own} C:\docs\plan.txt)", R"(C:\docs\plan.txt)", "u"})),
+                    Row{"LongOwnPathUnquoted", R"({own} C:\docs\plan.txt)", R"("C:\docs\plan.txt")", "u"})),
     [](const testing::TestParamInfo<std::tuple<Kind, Row>>& param) {
       return std::string(std::get<0>(param.param).name) + "_" + std::get<1>(param.param).name;
     });
@@ -359,6 +365,7 @@ struct CheckRow {
   const char* started = nullptr;  // what runs in the end, when not `program` (a batch file's program)
   std::size_t textLength = 0;     // TEXT: a.txt, or this many x's
   bool waits = false;             // opener-wait.exe, which starts its program with CreateProcess
+  const char* given = "a.txt";    // TEXT, when textLength is 0
 };
 
 void PrintTo(const CheckRow& row, std::ostream* out) { *out << row.name; }
@@ -383,9 +390,12 @@ TEST_P(CheckAgrees, WithWhatTheLauncherStarts) {
   const std::wstring launcher =
       Retarget(L"check-" + Utf16(row.name) + L"\\opener.exe", Substituted(row.text, {{"{dir}", Utf8(dir)}}),
                row.waits ? kWaiting : kRecording);
-  const std::string tail = row.textLength ? std::string(row.textLength, 'x') : "a.txt";
+  const std::string tail = row.textLength ? std::string(row.textLength, 'x') : row.given;
   const std::string tool = TemplateTool();
   ProcessResult check = RunProcess(tool, {"check", Utf8(launcher), tail});
+  // As a "%1" association starts the launcher, or as given when TEXT brings quotes.
+  const std::string argument = tail.find('"') == std::string::npos ? "\"" + tail + "\"" : tail;
+  EXPECT_NE(check.out.find("ran:      \"" + Utf8(launcher) + "\" " + argument + "   ("), std::string::npos) << check.out;
   const std::string program = *row.program ? Utf8(dir) + "\\" + row.program : "";
   const std::string said = check.out.substr(check.out.find("program:  ") + 10);
   if (program.empty()) {
@@ -402,7 +412,7 @@ TEST_P(CheckAgrees, WithWhatTheLauncherStarts) {
   EXPECT_TRUE(ReadBytes(Utf8(record_)).empty()) << "check let the program run";
 
   SetEnvironmentVariableW(L"OPENER_RECORD_MODULE", L"1");
-  EXPECT_EQ(Start(launcher, L"\"" + launcher + L"\" " + Utf16(tail)), row.exitCode);
+  EXPECT_EQ(Start(launcher, L"\"" + launcher + L"\" " + Utf16(argument)), row.exitCode);
   if (program.empty()) {
     Sleep(500);
     EXPECT_TRUE(ReadBytes(Utf8(record_)).empty()) << "check said none, yet a program started";
@@ -424,23 +434,27 @@ INSTANTIATE_TEST_SUITE_P(
                     CheckRow{"BatchFile", R"("{dir}\Ed Dir\ed.bat" "%s")", R"(Ed Dir\ed.bat)", 0, false, R"(Ed Dir\ed.exe)"},
                     CheckRow{"DotInRelativeFolder", R"(ed.d\ed "%s")", "", 2},
                     CheckRow{"BlankFirst", R"( "{dir}\tools\rec.exe" "%s")", "", 2},
-                    CheckRow{"Unclosed", R"("{dir}\tools\rec.exe %s)", "", 2},
+                    CheckRow{"Unclosed", R"("{dir}\tools\rec.exe -n)", "", 2},
                     CheckRow{"GluedQuote", R"({dir}\tools\rec.exe"%s")", "", 2},
                     CheckRow{"TextFile", R"({dir}\bad.exe "%s")", "", 11},
                     CheckRow{"Missing", R"("{dir}\missing.exe" "%s")", "", 2},
                     CheckRow{"TooLong", R"("{dir}\tools\rec.exe" %s %s)", "", 206, false, nullptr, 20000},
+                    CheckRow{"NameAndOption", R"("{dir}\Ed Dir\ed.exe" "%s")", R"(Ed Dir\ed.exe)", 0, false, nullptr, 0,
+                             false, R"("a b.txt" -n12)"},
                     CheckRow{"WaitingLauncher", R"({dir}\Ed Dir\ed.exe "%s")", "Ed.exe", 0, true, nullptr, 0, true}),
     [](const testing::TestParamInfo<CheckRow>& row) { return std::string(row.param.name); });
 
-// As users' callers start the launcher: cmd.exe running a batch file, the shell opening a
-// file through an association imported with regedit. The recorder says how the program
-// it stands for reads its arguments. In each row's folder (with a space in its name):
-// "budget 2027.txt", "naïve 日本.uni", "budget 2027.oq1", "naïve 日本.oq2". The batch
-// file is ASCII (cmd.exe reads it in the OEM code page): non-ASCII names come from loops.
+// As users' callers start the launcher: cmd.exe running a batch file, Explorer's dropped
+// files (names quoted only where they hold a space), the shell's ShellExecuteExW (start)
+// with parameters, and an association imported with regedit. The recorder says how the
+// program it stands for reads its arguments. In each row's folder (with a space in its
+// name): c.txt, d.txt, "budget 2027.txt", "naïve 日本.uni", "budget 2027.oqN{x}" and
+// "naïve 日本.oq2{x}". The batch file is ASCII (cmd.exe reads it in the OEM code page):
+// non-ASCII names come from loops.
 struct Caller {
   const char* name;
-  const char* batch;         // after: cd /d {dir}, with the launchers' folder on PATH; {own}: opener-rec.exe
-  std::string argument;      // what the program reads; {dir} stands for the folder
+  const char* batch;     // after: cd /d {dir}, with the launchers' folder on PATH
+  std::string arguments;  // what the program reads, tab-separated
   const char* reg = nullptr;  // an association imported with regedit first
 };
 
@@ -448,20 +462,32 @@ void PrintTo(const Caller& row, std::ostream* out) { *out << row.name; }
 
 const std::string kUnicodeName = "na\xc3\xafve \xe6\x97\xa5\xe6\x9c\xac";
 
-class Callers : public Launcher, public testing::WithParamInterface<Caller> {};
+// An association of .EXT{x} with the command `command` ({reg-own}: the launcher's path).
+std::string Association(const std::string& extension, const std::string& command) {
+  return "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\" + extension + "{x}]\r\n@=\"opener" + extension + "{x}\"\r\n\r\n" +
+         "[HKEY_CLASSES_ROOT\\opener" + extension + "{x}\\shell\\open\\command]\r\n@=\"" + command + "\"\r\n";
+}
+const std::string kQuotedAssociation = Association(".oq1", R"(\"{reg-own}\" \"%1\")");
+const std::string kUnquotedAssociation = Association(".oq2", R"(\"{reg-own}\" %1)");
+const std::string kParametersAssociation = Association(".oq3", R"(\"{reg-own}\" \"%1\" %*)");
 
-TEST_P(Callers, HandTheProgramOneWholeName) {
-  const Caller& row = GetParam();
-  const std::wstring dir = TestDir() + L"callers " + Utf16(row.name);
+class Callers : public Launcher, public testing::WithParamInterface<std::tuple<Kind, Caller>> {};
+
+TEST_P(Callers, HandTheProgramItsArguments) {
+  const auto& [kind, row] = GetParam();
+  const std::wstring dir = TestDir() + L"callers " + Utf16(kind.name) + L" " + Utf16(row.name);
   CreateDirectoryW(dir.c_str(), nullptr);
-  for (const std::string& name : {std::string("budget 2027.txt"), kUnicodeName + ".uni", std::string("budget 2027.oq1"),
-                                  kUnicodeName + ".oq2"})
-    WriteBytes(Utf8(dir + L"\\" + Utf16(name)), "text\r\n");
-  std::string regOwn = Utf8(kRecording);  // in a .reg string, each backslash doubled
+  std::string regOwn = Utf8(kind.path);  // in a .reg string, each backslash doubled
   for (std::size_t at = 0; (at = regOwn.find('\\', at)) != std::string::npos; at += 2) regOwn.insert(at, 1, '\\');
+  const std::wstring file = kind.path.substr(kind.path.rfind(L'\\') + 1);
   auto expand = [&](const std::string& text) {
-    return Substituted(text, {{"{dir}", Utf8(dir)}, {"{own}", Utf8(kRecording)}, {"{reg-own}", regOwn}});
+    return Substituted(text, {{"{dir}", Utf8(dir)}, {"{own}", Utf8(kind.path)}, {"{reg-own}", regOwn},
+                              {"{name}", Utf8(file.substr(0, file.size() - 4))}, {"{x}", kind.waits ? "w" : ""}});
   };
+  for (const std::string& name : {std::string("c.txt"), std::string("d.txt"), std::string("budget 2027.txt"),
+                                  kUnicodeName + ".uni", std::string("budget 2027.oq1{x}"),
+                                  std::string("budget 2027.oq3{x}"), kUnicodeName + ".oq2{x}"})
+    WriteBytes(Utf8(dir + L"\\" + Utf16(expand(name))), "text\r\n");
   std::string batch = "@echo off\r\ncd /d \"" + Utf8(dir) + "\"\r\nset PATH=" + Utf8(TestDir()) + ";%PATH%\r\n";
   if (row.reg) {
     WriteBytes(Utf8(dir + L"\\assoc.reg"), expand(row.reg));
@@ -472,28 +498,41 @@ TEST_P(Callers, HandTheProgramOneWholeName) {
   EXPECT_EQ(Start(L"", L"cmd.exe /c \"" + dir + L"\\run.bat\""), 0u);
   std::vector<std::string> lines = Records();
   ASSERT_EQ(lines.size(), 1u);
-  std::string line = lines[0];
-  line.erase(0, line.find('\t') + 1);  // the show mode
-  line.erase(0, line.find('\t') + 1);  // the command line
-  EXPECT_EQ(line, expand(row.argument)) << lines[0];
+  // After the show mode and the command line, a tab before each argument: none for no
+  // argument, one for a single empty one.
+  const std::size_t fields = lines[0].find('\t', lines[0].find('\t') + 1);
+  const std::string arguments = fields == std::string::npos ? "" : lines[0].substr(fields);
+  EXPECT_EQ(arguments, row.arguments.empty() ? "" : "\t" + expand(row.arguments)) << lines[0];
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Callers,
-    testing::Values(
-        Caller{"QuotedPath", R"("{own}" "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
-        Caller{"ShortNameQuoted", R"(opener-rec "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
-        Caller{"ShortNameUnquoted", R"(opener-rec {dir}\budget 2027.txt)", R"({dir}\budget 2027.txt)"},
-        Caller{"ForLoop", R"(for %%f in (*.uni) do opener-rec "%%f")", kUnicodeName + ".uni"},
-        Caller{"StartEmptyTitle", R"(start "" opener-rec "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
-        Caller{"AssociationQuoted", R"(start "" "{dir}\budget 2027.oq1")", R"({dir}\budget 2027.oq1)",
-               "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\.oq1]\r\n@=\"opener.oq1\"\r\n\r\n"
-               "[HKEY_CLASSES_ROOT\\opener.oq1\\shell\\open\\command]\r\n@=\"\\\"{reg-own}\\\" \\\"%1\\\"\"\r\n"},
-        Caller{"AssociationUnquoted", R"(for %%f in (*.oq2) do start "" "%%f")",
-               "{dir}\\" + kUnicodeName + ".oq2",
-               "REGEDIT4\r\n\r\n[HKEY_CLASSES_ROOT\\.oq2]\r\n@=\"opener.oq2\"\r\n\r\n"
-               "[HKEY_CLASSES_ROOT\\opener.oq2\\shell\\open\\command]\r\n@=\"\\\"{reg-own}\\\" %1\"\r\n"}),
-    [](const testing::TestParamInfo<Caller>& row) { return std::string(row.param.name); });
+    testing::Combine(
+        testing::ValuesIn(kLaunchers),
+        testing::Values(
+            Caller{"QuotedPath", R"("{own}" "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
+            Caller{"ShortNameQuoted", R"({name} "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
+            Caller{"ShortNameUnquoted", R"({name} {dir}\budget 2027.txt)", R"({dir}\budget 2027.txt)"},
+            Caller{"NewNameUnquoted", R"({name} {dir}\new plan.txt)", R"({dir}\new plan.txt)"},
+            Caller{"ForLoop", R"(for %%f in (*.uni) do {name} "%%f")", kUnicodeName + ".uni"},
+            Caller{"DroppedNameWithSpaceAndWithout", R"("{own}" "{dir}\budget 2027.txt" c.txt)",
+                   "{dir}\\budget 2027.txt\tc.txt"},
+            Caller{"DroppedTwoWithoutSpaces", R"("{own}" c.txt d.txt)", "c.txt\td.txt"},
+            Caller{"DroppedThree", R"(for %%f in (*.uni) do "{own}" c.txt "%%~ff" d.txt)",
+                   "c.txt\t{dir}\\" + kUnicodeName + ".uni\td.txt"},
+            Caller{"StartEmptyTitle", R"(start "" {name} "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
+            Caller{"StartWithParameters", R"(start "" "{own}" "{dir}\budget 2027.txt" -n12)",
+                   "{dir}\\budget 2027.txt\t-n12"},
+            Caller{"StartWithNoFile", R"(start "" {name})", ""},
+            Caller{"AssociationQuoted", R"(start "" "{dir}\budget 2027.oq1{x}")", R"({dir}\budget 2027.oq1{x})",
+                   kQuotedAssociation.c_str()},
+            Caller{"AssociationUnquoted", R"(for %%f in (*.oq2{x}) do start "" "%%f")",
+                   "{dir}\\" + kUnicodeName + ".oq2{x}", kUnquotedAssociation.c_str()},
+            Caller{"AssociationWithParameter", R"(start "" "{dir}\budget 2027.oq3{x}" -n12)",
+                   "{dir}\\budget 2027.oq3{x}\t-n12", kParametersAssociation.c_str()})),
+    [](const testing::TestParamInfo<std::tuple<Kind, Caller>>& param) {
+      return std::string(std::get<0>(param.param).name) + "_" + std::get<1>(param.param).name;
+    });
 
 // Limits and load.
 
