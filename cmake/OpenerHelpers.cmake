@@ -18,11 +18,16 @@ function(opener_windows_exe target)
   target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -s -Wl,--no-insert-timestamp)
 endfunction()
 
-# Embeds the UTF-8 manifest and a version resource.
+# opener_add_resources(TARGET DESCRIPTION [NAME]): embeds the UTF-8 manifest and a
+# version resource, naming the program NAME (default: TARGET).
 function(opener_add_resources target description)
+  set(name "${target}")
+  if(ARGC GREATER 2)
+    set(name "${ARGV2}")
+  endif()
   set(OPENER_DESCRIPTION "${description}")
-  set(OPENER_FILENAME "${target}.exe")
-  set(OPENER_INTERNAL "${target}")
+  set(OPENER_FILENAME "${name}.exe")
+  set(OPENER_INTERNAL "${name}")
   set(OPENER_VERSION_COMMAS "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},0")
   set(OPENER_VERSION_QUAD "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}.0")
   set(manifest "${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest")
@@ -32,10 +37,15 @@ function(opener_add_resources target description)
   target_sources(${target} PRIVATE "${CMAKE_CURRENT_BINARY_DIR}/${target}.rc")
 endfunction()
 
-# opener_add_launcher(NAME TEMPLATE text [WAIT]): a launcher whose block holds TEXT; with
-# WAIT it waits for the program it started and ends with its exit code (opener-wait.exe).
+# opener_add_launcher(NAME TEMPLATE text [WAIT] [AS SHIPPED]): a launcher whose block holds
+# TEXT; with WAIT it waits for the program it started and ends with its exit code
+# (opener-wait.exe). AS: a copy of the shipped launcher SHIPPED but for its block (the
+# tests' launchers), byte for byte, so that opener-template recognises it.
 function(opener_add_launcher name)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "WAIT" "TEMPLATE" "")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "WAIT" "TEMPLATE;AS" "")
+  if(NOT arg_AS)
+    set(arg_AS "${name}")
+  endif()
   string(LENGTH "${arg_TEMPLATE}" length)
   if(length GREATER OPENER_MAX_TEMPLATE_SIZE)
     message(FATAL_ERROR "opener: the template for ${name} is ${length} bytes long; the stored block holds at most "
@@ -62,5 +72,5 @@ function(opener_add_launcher name)
   target_link_options(${name} PRIVATE -Wl,--gc-sections)
   opener_warnings(${name})
   opener_windows_exe(${name})
-  opener_add_resources(${name} "${description}")
+  opener_add_resources(${name} "${description}" "${arg_AS}")
 endfunction()

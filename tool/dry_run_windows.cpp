@@ -4,7 +4,10 @@
 // - Windows reports a process it creates (CREATE_PROCESS_DEBUG_EVENT) before that
 //   process has run any code of its own: its image path and command line are read
 //   there, and it is ended there;
-// - the launcher runs to its end; its exit code says why, when it created nothing;
+// - the launcher runs to its end; its exit code says why, when it created nothing; when
+//   it says that it started one (0), the program's creation is waited for, for Windows
+//   may report it after the launcher's end;
+// - all of it within a minute from the start, however many events arrive;
 // - breakpoints are continued, every other exception is left to the debuggee.
 #include <windows.h>
 #include <winternl.h>
@@ -37,6 +40,13 @@ std::string CommandLineOf(HANDLE process) {
   return Utf8(line);
 }
 
+// The identity of the file an open handle reads.
+FileId IdOfHandle(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file || !GetFileInformationByHandle(file, &info)) return {};
+  return {info.dwVolumeSerialNumber, static_cast<unsigned long long>(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+}
+
 constexpr DWORD kWow64Breakpoint = 0x4000001F;  // a 32-bit debuggee's first breakpoint, seen by a 64-bit debugger
 
 }  // namespace
@@ -48,6 +58,7 @@ DryRun RunDry(const std::string& file, const std::string& argument) {
   std::wstring path(32768, L'\0');
   path.resize(GetFullPathNameW(Utf16(file).c_str(), static_cast<DWORD>(path.size()), path.data(), nullptr));
   std::wstring line = L"\"" + path + L"\"" + (argument.empty() ? L"" : L" " + Utf16(argument));
+  run.launcher = Utf8(path);
   run.commandLine = Utf8(line);
 
   STARTUPINFOW startup{};
@@ -61,24 +72,25 @@ DryRun RunDry(const std::string& file, const std::string& argument) {
   CloseHandle(launcher.hThread);
 
   const ULONGLONG deadline = GetTickCount64() + 60000;
-  for (bool ended = false; !ended;) {
-    DEBUG_EVENT event{};
-    if (!WaitForDebugEvent(&event, 1000)) {
-      if (GetTickCount64() < deadline) continue;
-      TerminateProcess(launcher.hProcess, 1);  // its exit event ends the loop
-      run.failure = "the launcher did not end within a minute";
-      continue;
+  for (bool ended = false; !ended || (run.exitCode == 0 && run.program.empty());) {
+    const ULONGLONG now = GetTickCount64();
+    if (now >= deadline) {
+      if (!ended) run.failure = "the launcher did not end within a minute";
+      TerminateProcess(launcher.hProcess, 1);
+      break;
     }
+    DEBUG_EVENT event{};
+    if (!WaitForDebugEvent(&event, static_cast<DWORD>(deadline - now))) continue;
     DWORD status = DBG_CONTINUE;
     switch (event.dwDebugEventCode) {
       case CREATE_PROCESS_DEBUG_EVENT:
-        if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
-        if (event.dwProcessId == launcher.dwProcessId) break;
-        if (run.program.empty()) {
+        if (event.dwProcessId != launcher.dwProcessId && run.program.empty()) {
           run.program = ImagePath(event.u.CreateProcessInfo.hProcess);
+          run.programId = IdOfHandle(event.u.CreateProcessInfo.hFile);
           run.programLine = CommandLineOf(event.u.CreateProcessInfo.hProcess);
         }
-        TerminateProcess(event.u.CreateProcessInfo.hProcess, 1);
+        if (event.dwProcessId != launcher.dwProcessId) TerminateProcess(event.u.CreateProcessInfo.hProcess, 1);
+        if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
         break;
       case LOAD_DLL_DEBUG_EVENT:
         if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);

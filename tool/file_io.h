@@ -11,13 +11,31 @@
 inline constexpr std::size_t kMaxExecutableSize = std::size_t{256} << 20;
 inline constexpr std::size_t kMaxTemplateFileSize = 4096;
 
-// Whether a Windows file exists at `path` (for set --program). Only Windows sees its
-// files: elsewhere none is found.
+// Only Windows sees its files: elsewhere none is found, and no two are the same.
 extern const bool kSeesWindowsFiles;
-bool FileExists(const std::string& path);
 // Whether a file or folder `name` exists, relative names from the current folder, asked
 // as the launcher asks (for several names at a quoted %s). Elsewhere none is found.
 bool NameExistsHere(std::string_view name);
+
+// The full path of the program file Windows starts for `name` (its extension as Windows
+// adds it): a full path, or one from the current folder (.\, ..\, D:), where it points;
+// any other name in `launcherFolder`, the current folder, the system folders, then each
+// folder on PATH; with no launcher folder, as cmd.exe looks for a batch file: in the
+// current folder, then on PATH. "" when no such file exists.
+std::string FindProgramFile(const std::string& name, const std::string& launcherFolder);
+
+// A file's identity: its volume and its index there, the same whatever name or spelling
+// leads to it (links, short names, \\?\, "." and ".."); 0 and 0 where it cannot be read.
+struct FileId {
+  unsigned long volume = 0;
+  unsigned long long index = 0;
+  bool operator==(const FileId& other) const { return volume == other.volume && index == other.index; }
+};
+FileId IdOfFile(const std::string& path);
+
+// Whether `a` and `b` are one file: the same identity, or, where either does not exist
+// (yet), the same full path.
+bool SameFile(const std::string& a, const std::string& b);
 
 // Reads the whole file ("-": standard input) into `bytes`, refusing one larger than
 // `limit` bytes and, with `regularOnly`, anything but a regular file (a FIFO, a device),

@@ -93,7 +93,9 @@ bool WriteAll(int fd, const std::string& bytes) {
 const char* const kSeparators = "/";
 const bool kSeesWindowsFiles = false;
 
-bool FileExists(const std::string&) { return false; }
+std::string FindProgramFile(const std::string&, const std::string&) { return ""; }
+FileId IdOfFile(const std::string&) { return {}; }
+bool SameFile(const std::string&, const std::string&) { return false; }
 bool NameExistsHere(std::string_view) { return false; }
 
 std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size_t limit, bool regularOnly) {

@@ -1,6 +1,7 @@
 // opener-template: shows and safely rewrites the command template stored in opener.exe,
 // and says what a launcher will start.
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -148,7 +149,8 @@ int ReadLauncher(const std::string& path, std::string& file, std::size_t& offset
 }
 
 int Show(const Options& options) {
-  if (options.operands.size() != 1 || options.force || options.fromFile || options.output)
+  if (options.operands.size() != 1 || options.force || options.fromFile || options.output || options.program ||
+      options.arguments)
     return Usage("show takes one FILE and no option but --offset");
   const std::string& path = options.operands[0];
   std::string file;
@@ -178,8 +180,38 @@ std::string ProgramTemplate(const Options& options, std::string& text) {
   if (path.find('"') != std::string::npos) return "the program path holds a double quote, which no file name holds";
   if (ShownTemplate(path) != path)
     return "the program path holds a control character or bytes of no UTF-8 character (shown as <0xNN>)";
+  if (path.find(kPlaceholder) != std::string::npos)
+    return "the program path holds %s, which the launcher would replace with the file name (a template has no "
+           "escape for it); rename or move the program";
   text = "\"" + path + "\" " + (options.arguments ? options.argumentsText + " " : "") + "\"%s\"";
   return "";
+}
+
+// The folder of a full path, with its last separator.
+std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of("\\/") + 1); }
+
+// The file Windows starts for the program name `name` in a launcher in `folder`, or "".
+std::string ProgramFile(std::string_view name, const std::string& folder) {
+  return name.empty() ? "" : FindProgramFile(WithDefaultExtension(name), folder);
+}
+
+// `path` made a full path, as Windows would read it from here.
+std::string FullName(const std::string& path) {
+  if (IsFullPath(path)) return path;
+  std::error_code error;
+  return std::filesystem::absolute(std::filesystem::u8path(path), error).u8string();
+}
+
+// A template whose program is the launcher `target` itself would start it again and
+// again, without end. Returns that, or "".
+std::string StartsItself(const std::string& text, const std::string& target) {
+  if (!kSeesWindowsFiles) return "";
+  const ProgramWords words = FindProgram(text);
+  const std::string found = ProgramFile(words.meant, FolderOf(FullName(target)));
+  const std::string program = found.empty() && IsFullPath(words.meant) ? WithDefaultExtension(words.meant) : found;
+  if (program.empty() || !SameFile(program, target)) return "";
+  return "the template starts the launcher itself (" + program + "), which would start itself again and again, "
+         "without end; name another program";
 }
 
 int Set(const Options& options) {
@@ -214,9 +246,12 @@ int Set(const Options& options) {
   std::string file;
   if (std::string error = ReadWholeFile(path, file, kMaxExecutableSize, true); !error.empty())
     return Refuse(path, error);
+  if (std::string error = StartsItself(text, target); !error.empty()) return Refuse(path, error);
   std::vector<std::string> notes = Warnings(text);
-  if (options.program && kSeesWindowsFiles && !FileExists(options.programPath))
-    notes.push_back("the program " + options.programPath + " does not exist (yet): the launcher will start nothing");
+  if (options.program && kSeesWindowsFiles && ProgramFile(options.programPath, FolderOf(FullName(target))).empty())
+    notes.push_back("Windows finds no program " + options.programPath + " (" +
+                    (IsFullPath(options.programPath) ? std::string("there") : WhereWindowsLooks(options.programPath)) +
+                    "): the launcher will start nothing until it exists");
   if (std::string error = RewriteTemplate(file, text, options.force, notes); !error.empty())
     return Refuse(path, error);
   if (std::string error = ReplaceWholeFile(target, file, path); !error.empty()) return Refuse(named, error);
@@ -237,8 +272,35 @@ std::string WhyNothingStarted(const DryRun& run) {
   }
 }
 
+// A batch file named in cmd.exe's command line: where cmd.exe finds it, or that it does
+// not. A relative name is looked for in cmd.exe's current folder (the caller's), then on
+// PATH, never in the launcher's folder.
+std::string BatchVerdict(const DryRun& run, const std::string& batch, bool& startsNothing) {
+  const std::string by = "   (a batch file, run by " + ShownTemplate(run.program);
+  if (IsFullPath(batch)) return "program:  " + ShownTemplate(batch) + by + ")\n";
+  const std::string found = FindProgramFile(batch, "");
+  const std::string where = "cmd.exe looks for " + ShownTemplate(batch) +
+                            " in its current folder (the caller's, not the launcher's) and then on PATH";
+  if (found.empty()) {
+    startsNothing = true;
+    return "program:  none: " + where + ", and finds it in neither here: cmd.exe starts and opens nothing; give "
+           "the batch file's full path\n";
+  }
+  return "program:  " + ShownTemplate(found) + by + ")\nwarning:  " + where +
+         ": found here, but a caller in another folder gets nothing; give the batch file's full path\n";
+}
+
+// Whether `file` is the program the dry run saw starting: the file of the image Windows
+// mapped, or the file its image path names (Wine maps its own programs from elsewhere).
+bool IsStarted(const DryRun& run, const std::string& file) {
+  return (run.programId.index != 0 && IdOfFile(file) == run.programId) || SameFile(file, run.program);
+}
+
 // What Windows did with the launcher's command, from the launcher's dry run. Returns the
-// lines to print; `startsNothing` is set when no program starts.
+// lines to print; `startsNothing` is set when no program starts. Programs are compared as
+// files, not as spellings: the file Windows finds for the name the template means (or a
+// shorter reading of it that names a program) is the file it started, or no such file
+// exists and Windows started the only program there is.
 std::string Verdict(const DryRun& run, const ProgramWords& words, bool& startsNothing) {
   std::string out = "ran:      " + ShownTemplate(run.commandLine) +
                     "   (as a file association would, under the debugger; what it starts is ended at once)\n";
@@ -246,17 +308,25 @@ std::string Verdict(const DryRun& run, const ProgramWords& words, bool& startsNo
     startsNothing = true;
     return out + "program:  none: " + WhyNothingStarted(run) + "; the launcher starts nothing\n";
   }
-  std::string program = run.program;
-  const std::string batch = BatchFileOf(run.programLine);
-  const bool interpreter = IsProgramMeant(run.program, FindProgram("cmd.exe"));
-  if (interpreter && !batch.empty() && !IsProgramMeant(run.program, words)) {
-    program = batch;
-    out += "program:  " + ShownTemplate(batch) + "   (a batch file, run by " + ShownTemplate(run.program) + ")\n";
-  } else {
-    out += "program:  " + ShownTemplate(program) + "   (Windows starts it)\n";
+  if (IsStarted(run, run.launcher)) {
+    startsNothing = true;
+    return out + "program:  none: the template starts the launcher itself (" + ShownTemplate(run.program) +
+           "), which would start itself again and again, without end; point it at another program\n";
   }
-  if (!IsProgramMeant(program, words))
-    out += "warning:  this program, not " + ShownTemplate(WithDefaultExtension(words.meant)) +
+  const std::string batch = BatchFileOf(run.programLine);
+  if (IsBatchName(words.meant) && !batch.empty()) return out + BatchVerdict(run, batch, startsNothing);
+
+  out += "program:  " + ShownTemplate(run.program) + "   (Windows starts it)\n";
+  const std::string folder = FolderOf(run.launcher);
+  const std::string meant = ProgramFile(words.meant, folder);
+  bool started = meant.empty();
+  for (std::string_view name : {words.meant, words.shorter}) {
+    const std::string file = ProgramFile(name, folder);
+    if (file.empty()) continue;
+    started = started || IsStarted(run, file);
+  }
+  if (!started)
+    out += "warning:  this program, not " + ShownTemplate(meant) +
            ", is what Windows will start; put the program's path in double quotes\n";
   return out;
 }
@@ -287,6 +357,8 @@ int Check(const Options& options) {
   std::string file;
   std::size_t offset = 0;
   if (int failed = ReadLauncher(path, file, offset); failed != 0) return failed;
+  // Only a launcher of ours is ever run: any other file that holds a block could be any program.
+  const bool ours = IsOurLauncher(file, offset);
 
   // The launcher is started as a "%1" association starts it: "FILE" "TEXT", or "FILE" TEXT
   // when TEXT brings its own quotes (a quoted name and its options, several names).
@@ -307,16 +379,20 @@ int Check(const Options& options) {
 
   // On Windows, ask Windows; where it cannot be asked, list what it would try.
   bool startsNothing = false;
-  const DryRun run = kCanDryRun ? RunDry(path, argument) : DryRun{};
-  if (kCanDryRun && run.failure.empty()) {
+  const DryRun run = kCanDryRun && ours ? RunDry(path, argument) : DryRun{};
+  if (kCanDryRun && ours && run.failure.empty()) {
     out += Verdict(run, FindProgram(command), startsNothing);
   } else if (std::size_t units = Utf16Length(command); units > kLongestCommand) {
     out += "program:  none: the command is " + std::to_string(units) + " UTF-16 characters long, and Windows starts "
            "none longer than " + std::to_string(kLongestCommand) + "; the launcher starts nothing\n";
     startsNothing = true;
   } else {
-    if (kCanDryRun) out += "note:     Windows could not be asked: " + ShownTemplate(run.failure) + "\n";
+    if (kCanDryRun && ours) out += "note:     Windows could not be asked: " + ShownTemplate(run.failure) + "\n";
     out += ListCandidates(command, startsNothing);
+  }
+  if (kCanDryRun && !ours) {
+    out += "not run:  " + ShownTemplate(path) + " is not a launcher of this release\n";
+    code = kRefused;
   }
   if (startsNothing) code = kRefused;
   for (const std::string& note : Warnings(text)) out += "warning:  " + ShownTemplate(note) + "\n";

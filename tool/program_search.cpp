@@ -157,6 +157,11 @@ bool IsProgramMeant(std::string_view started, const ProgramWords& words) {
   return false;
 }
 
+bool IsBatchName(std::string_view name) {
+  const std::string extension = Folded(name.substr(name.size() < 4 ? 0 : name.size() - 4));
+  return extension == ".bat" || extension == ".cmd";
+}
+
 //   cmd.exe's command line                                  batch file
 //   C:\windows\system32\cmd.exe /s/c ""C:\x\ed.bat" "a b""   C:\x\ed.bat
 //   C:\Windows\system32\cmd.exe /c "C:\x\ed.cmd a.txt"        C:\x\ed.cmd

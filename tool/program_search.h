@@ -60,6 +60,9 @@ std::string WhereWindowsLooks(std::string_view candidate);
 // (read from the command) name: the same full path, or a relative name at its end.
 bool IsProgramMeant(std::string_view started, const ProgramWords& words);
 
+// Whether `name` ends in .bat or .cmd: a batch file, which Windows runs with cmd.exe.
+bool IsBatchName(std::string_view name);
+
 // The batch file that cmd.exe's `commandLine` (/c ...) runs, as written there; "" if none.
 std::string BatchFileOf(std::string_view commandLine);
 

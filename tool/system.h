@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The arguments after the program's name, as UTF-8: on Windows read from the UTF-16
@@ -36,3 +37,7 @@ bool StartedByDoubleClick();
 
 // Waits until a key is pressed in the console.
 void WaitForKey();
+
+// The SHA-256 of `bytes` in lowercase hex, from the system's own cryptography; "" where
+// it has none to offer (only Windows is asked).
+std::string Sha256Hex(std::string_view bytes);

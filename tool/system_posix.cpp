@@ -15,3 +15,5 @@ bool WriteText(std::FILE* stream, const std::string& text) { return WriteBytes(s
 bool StartedByDoubleClick() { return false; }
 
 void WaitForKey() {}
+
+std::string Sha256Hex(std::string_view) { return ""; }

@@ -4,6 +4,7 @@
 #include <io.h>
 #include <windows.h>
 #include <shellapi.h>
+#include <bcrypt.h>
 
 #include <algorithm>
 
@@ -77,6 +78,25 @@ void WaitForKey() {
   DWORD read = 0;
   while (ReadConsoleInputW(input, &record, 1, &read) && read == 1)
     if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) return;
+}
+
+std::string Sha256Hex(std::string_view bytes) {
+  BCRYPT_ALG_HANDLE algorithm = nullptr;
+  BCRYPT_HASH_HANDLE hash = nullptr;
+  unsigned char digest[32];
+  bool done = BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) &&
+              BCRYPT_SUCCESS(BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0)) &&
+              BCRYPT_SUCCESS(BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
+                                            static_cast<ULONG>(bytes.size()), 0)) &&
+              BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, sizeof digest, 0));
+  if (hash) BCryptDestroyHash(hash);
+  if (algorithm) BCryptCloseAlgorithmProvider(algorithm, 0);
+  std::string hex;
+  for (unsigned char value : digest) {
+    hex += "0123456789abcdef"[value >> 4];
+    hex += "0123456789abcdef"[value & 15];
+  }
+  return done ? hex : "";
 }
 
 void UseBinaryStdio() {

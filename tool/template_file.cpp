@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "pe_image.h"
+#include "system.h"
 #include "template_block.h"
 #include "template_text.h"
 
@@ -58,6 +59,31 @@ std::string ExpandStoredTemplate(std::string_view file, std::size_t offset, std:
   std::string command;
   ExpandTemplate(CopyBlock(file, offset), tail, exists, command);
   return command;
+}
+
+extern const char kOurLaunchers[];  // our_launchers.cpp
+
+bool IsOurLauncher(std::string_view file, std::size_t offset) {
+  PeImage image;
+  if (!ReadPeImage(file, image).empty() || offset + kTemplateBlockSize > file.size()) return false;
+  std::string bytes(file);
+  if (image.certificateOffset != 0 && image.certificateOffset <= bytes.size()) {
+    bytes.resize(image.certificateOffset);
+    WriteLe32(bytes, image.securityEntryOffset, 0);
+    WriteLe32(bytes, image.securityEntryOffset + 4, 0);
+  }
+  if (offset + kTemplateBlockSize > bytes.size() || image.checksumOffset + 4 > bytes.size()) return false;
+  std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), kTemplateBlockSize, '\0');
+  WriteLe32(bytes, image.checksumOffset, 0);
+  // As the build hashes it: the bytes as lowercase hex text.
+  std::string hex(2 * bytes.size(), '0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    hex[2 * i] = "0123456789abcdef"[byte >> 4];
+    hex[2 * i + 1] = "0123456789abcdef"[byte & 15];
+  }
+  const std::string print = Sha256Hex(hex);
+  return !print.empty() && std::string_view(kOurLaunchers).find(print + " ") != std::string_view::npos;
 }
 
 std::string RewriteTemplate(std::string& file, std::string_view text, bool removeSignature,

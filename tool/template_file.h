@@ -22,6 +22,12 @@ std::string ReadStoredTemplate(std::string_view file, std::size_t offset);
 std::string ExpandStoredTemplate(std::string_view file, std::size_t offset, std::string_view tail,
                                  NameExists exists);
 
+// Whether `file` (its block at `offset`) is a launcher that this build made, whatever its
+// template: its bytes but the block, the PE checksum and a certificate table appended by
+// signing have the fingerprint of one of them (our_launchers.cpp, made at build time).
+// Where the system computes no SHA-256 (only Windows does here), none is recognised.
+bool IsOurLauncher(std::string_view file, std::size_t offset);
+
 // Writes `text` into the block, zero-fills the rest and recomputes a non-zero PE
 // checksum; nothing else changes. A signed file is refused unless `removeSignature`,
 // which zeroes the security directory entry and cuts the certificate table from the end.

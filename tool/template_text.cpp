@@ -117,6 +117,8 @@ std::size_t Utf16Length(std::string_view text) {
 //   C:\Tools\ed --log C:\logs\ed.txt "%s"     nothing: the words after C:\Tools\ed are its arguments
 //   C:\Tools\ed.com "%s" --log C:\x y.exe     nothing: the program ends at ed.com
 //   notepad.exe "%s", tools\ed.exe "%s"       no full path: the launcher's folder comes first
+//   .\ed.exe "%s"                            no full path: the current folder alone
+//   "" "%s"                                   never starts: the program's name is empty
 //    C:\Ed\ed.exe "%s"                        never starts: a blank before the program
 //   "C:\Ed\ed.exe %s                          never starts: the quote is never closed
 //   C:\Tools\ed.exe"%s"                       never starts: a quote glued to the program
@@ -158,10 +160,14 @@ std::vector<std::string> TemplateWarnings(std::string_view text) {
                          (before.empty() ? "" : ", after trying " + Listed(before)) +
                          "; put the one you mean in double quotes");
   }
+  if (program.quoted && !program.unclosed && program.meant.empty())
+    warnings.push_back("the program's name is empty (\"\"): Windows finds no program, and the launcher will start "
+                       "nothing; put the program's path between the quotes");
   if (!program.meant.empty() && !IsFullPath(program.meant)) {
     warnings.push_back("the program is named without a full path (" + std::string(program.meant) +
-                       "): Windows looks for it in the launcher's folder first, then in the current folder, where a "
-                       "file opened from a download folder can bring its own; give its full path");
+                       "): Windows looks for it " + WhereWindowsLooks(WithDefaultExtension(program.meant)) +
+                       "; the current folder is the caller's, where a file opened from a download folder can bring "
+                       "its own; give its full path");
   }
   // %NAME%: WinExec expands no variable, and a %s inside is a placeholder.
   for (std::size_t open = text.find('%'); open != std::string_view::npos; open = text.find('%', open + 1)) {

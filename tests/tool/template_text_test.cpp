@@ -12,11 +12,15 @@ TEST(Warnings, NameWhatWillGoWrong) {
     return "the program path is not in double quotes and holds a space: Windows may start " + before +
            " instead; put the path in double quotes";
   };
-  auto relative = [](const std::string& program) {
-    return "the program is named without a full path (" + program +
-           "): Windows looks for it in the launcher's folder first, then in the current folder, where a file opened "
-           "from a download folder can bring its own; give its full path";
+  auto relative = [](const std::string& program, const std::string& where = "in the launcher's folder, the current "
+                                                                             "folder, the system folders, then each "
+                                                                             "folder on PATH") {
+    return "the program is named without a full path (" + program + "): Windows looks for it " + where +
+           "; the current folder is the caller's, where a file opened from a download folder can bring its own; give "
+           "its full path";
   };
+  const std::string bare = "in the launcher's folder, the current folder (unless NoDefaultCurrentDirectoryInExePath "
+                           "is set), the system folders, then each folder on PATH";
   const std::string neverStarts = ", and the launcher will start nothing; ";
   const std::vector<std::pair<std::string, std::vector<std::string>>> rows = {
       {R"("C:\Program Files\Ed\ed.exe" "%s")", {}},
@@ -39,10 +43,13 @@ TEST(Warnings, NameWhatWillGoWrong) {
         "mean in double quotes"}},
       {R"(C:\Tools\ed --log C:\logs\ed.txt "%s")", {}},
       {R"(C:\Tools\ed /log Files\x.exe %s)", {}},
-      {R"(notepad.exe "%s")", {relative("notepad.exe")}},
+      {R"(notepad.exe "%s")", {relative("notepad.exe", bare)}},
       {R"("tools\ed.exe" "%s")", {relative(R"(tools\ed.exe)")}},
+      {R"(.\ed.exe "%s")", {relative(R"(.\ed.exe)", "from the current folder")}},
+      {R"("" "%s")", {"the program's name is empty (\"\"): Windows finds no program" + neverStarts +
+                      "put the program's path between the quotes"}},
       {"\"C:\\\xc9" "diteur\\ed.exe\" %s", {notUtf8}},
-      {"viewer", {noPlaceholder, relative("viewer")}},
+      {"viewer", {noPlaceholder, relative("viewer", bare)}},
       {R"(  C:\Ed\ed.exe "%s")",
        {"the template begins with a blank: Windows reads an empty program name there" + neverStarts + "remove it"}},
       {R"("C:\Ed\ed.exe %s)", {"the double quote before the program is never closed: Windows finds no program" +

@@ -30,7 +30,8 @@ TEST_F(Tool, UsageErrorsExitTwo) {
       {"set", exe_, "--output"}, {"set", "--offset", exe_, "x"}, {"show", "-"}, {"set", "-", "x"},
       {"set", exe_, "x", "--output", "-"}, {"set", exe_, "x", "--program", "C:\\Ed\\ed.exe"},
       {"set", exe_, "--program", "C:\\Ed\\ed.exe", "--from-file", "f"}, {"set", exe_, "--arguments", "-n"},
-      {"check", exe_, "--program", "C:\\Ed\\ed.exe"}};
+      {"check", exe_, "--program", "C:\\Ed\\ed.exe"}, {"show", "--program", "C:\\Ed\\ed.exe", exe_},
+      {"show", exe_, "--arguments", "-n"}};
   for (const auto& args : cases) {
     ProcessResult result = Run(args);
     EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(args);
@@ -67,7 +68,7 @@ TEST_F(Tool, ProgramIsQuotedForYou) {
   ProcessResult set = Run({"set", exe_, "--program", program});
   EXPECT_EQ(set.exitCode, 0) << set.err;
   EXPECT_EQ(Show(exe_), "\"" + program + "\" \"%s\"\n");
-  EXPECT_EQ(set.err.find("does not exist") != std::string::npos, kSeesWindowsFiles) << set.err;
+  EXPECT_EQ(set.err.find("Windows finds no program") != std::string::npos, kSeesWindowsFiles) << set.err;
   EXPECT_EQ(Run({"set", "--arguments", "-multiInst -nosession", exe_, "--program", program}).exitCode, 0);
   EXPECT_EQ(Show(exe_), "\"" + program + "\" -multiInst -nosession \"%s\"\n");
 
@@ -75,7 +76,9 @@ TEST_F(Tool, ProgramIsQuotedForYou) {
   for (const auto& [path, message] : std::vector<std::pair<std::string, std::string>>{
            {"C:\\Ed\\\"ed.exe", "the program path holds a double quote, which no file name holds"},
            {"C:\\Ed\\ed.exe\t", "the program path holds a control character or bytes of no UTF-8 character (shown as <0xNN>)"},
-           {"", "--program names no program"}}) {
+           {"", "--program names no program"},
+           {"C:\\Sale\\50%sale\\ed.exe", "the program path holds %s, which the launcher would replace with the file "
+                                        "name (a template has no escape for it); rename or move the program"}}) {
     ProcessResult refused = Run({"set", exe_, "--program", path});
     EXPECT_EQ(refused.exitCode, 1) << path;
     EXPECT_EQ(refused.err, "opener-template: " + exe_ + ": " + message + "\n");

@@ -26,6 +26,26 @@ TEST_F(Tool, KeepsCharactersOutsideTheCodePage) {
   EXPECT_EQ(Run({"set", exe_, text}).err, "") << "the UTF-8 code page is granted: nothing to warn of";
 }
 
+// set asks Windows' own search whether the program exists (adding .exe, looking on the
+// search path), and refuses a launcher that would start itself.
+TEST_F(Tool, SetAsksWindowsForTheProgram) {
+  WriteBytes(folder_ + "ed.exe", "x");
+  for (const auto& [program, warns] : std::vector<std::pair<std::string, bool>>{
+           {folder_ + "ed", false}, {"notepad.exe", false}, {folder_ + "missing.exe", true}}) {
+    ProcessResult set = Run({"set", exe_, "--program", program});
+    EXPECT_EQ(set.exitCode, 0) << set.err;
+    EXPECT_EQ(set.err.find("Windows finds no program") != std::string::npos, warns) << set.err;
+  }
+  const std::string kept = ReadBytes(exe_);
+  for (const auto& args : std::vector<std::vector<std::string>>{{"set", exe_, "--program", exe_},
+                                                                {"set", exe_, "\"" + exe_ + "\" \"%s\""}}) {
+    ProcessResult refused = Run(args);
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("the template starts the launcher itself"), std::string::npos) << refused.err;
+  }
+  EXPECT_EQ(ReadBytes(exe_), kept);
+}
+
 // OUT held open by another program: the rename fails, said in Windows' own words.
 TEST_F(Tool, HeldOutputIsSaidInWindowsWords) {
   std::string out = folder_ + "held.exe";
