@@ -452,6 +452,8 @@ INSTANTIATE_TEST_SUITE_P(
                     CheckRow{"DotInPath", R"("{dir}\tools\.\rec.exe" "%s")", R"(tools\rec.exe)"},
                     CheckRow{"DotDotInPath", R"("{dir}\Ed Dir\..\tools\rec.exe" "%s")", R"(tools\rec.exe)"},
                     CheckRow{"DoubleBackslash", R"("{dir}\tools\\rec.exe" "%s")", R"(tools\rec.exe)"},
+                    CheckRow{"TrailingDot", R"("{dir}\tools\rec.exe." "%s")", R"(tools\rec.exe)"},
+                    CheckRow{"LongPathPrefix", R"("\\?\{dir}\tools\rec.exe" "%s")", R"(tools\rec.exe)"},
                     CheckRow{"RootRelative", R"("{root}\tools\rec.exe" "%s")", R"(tools\rec.exe)"},
                     CheckRow{"OnlyProgramThere", R"({dir}\tools\rec profiles\work "%s")", R"(tools\rec.exe)"},
                     CheckRow{"BatchBesideTheLauncher", R"(run.bat "%s")", "", 0},
