@@ -33,6 +33,9 @@ struct FileId {
 };
 FileId IdOfFile(const std::string& path);
 
+// `path` as a full path, read from the current folder as Windows reads it; elsewhere as it is.
+std::string FullPathOf(const std::string& path);
+
 // Whether `a` and `b` are one file: the same identity, or, where either does not exist
 // (yet), the same full path.
 bool SameFile(const std::string& a, const std::string& b);

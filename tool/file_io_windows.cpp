@@ -106,6 +106,8 @@ FileId IdOfFile(const std::string& path) {
   return id;
 }
 
+std::string FullPathOf(const std::string& path) { return Utf8(FullPath(path)); }
+
 bool SameFile(const std::string& a, const std::string& b) {
   const FileId idA = IdOfFile(a), idB = IdOfFile(b);
   if (idA.index != 0 && idB.index != 0) return idA == idB;

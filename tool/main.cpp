@@ -1,7 +1,6 @@
 // opener-template: shows and safely rewrites the command template stored in opener.exe,
 // and says what a launcher will start.
 #include <algorithm>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -45,9 +44,10 @@ it is started with in place of each %s in the template, and starts the result.
     --force       rewrite a signed file, removing its signature
   check           print the command the launcher starts when TEXT (default: a
                   sample file name) follows its name, the program Windows starts
-                  for it (on Windows: the launcher is run as an association runs
-                  it, and Windows' choice ended at its creation; elsewhere: the
-                  names Windows tries, in its order), and what set would warn of
+                  for it (on Windows: a launcher of this release is run as a "%1"
+                  association runs it, and Windows' choice ended at its creation;
+                  elsewhere, or for any other file: the names Windows tries, in
+                  its order), and what set would warn of
   help, --help, /?  show this help
   --version       show the version
 
@@ -195,19 +195,12 @@ std::string ProgramFile(std::string_view name, const std::string& folder) {
   return name.empty() ? "" : FindProgramFile(WithDefaultExtension(name), folder);
 }
 
-// `path` made a full path, as Windows would read it from here.
-std::string FullName(const std::string& path) {
-  if (IsFullPath(path)) return path;
-  std::error_code error;
-  return std::filesystem::absolute(std::filesystem::u8path(path), error).u8string();
-}
-
 // A template whose program is the launcher `target` itself would start it again and
 // again, without end. Returns that, or "".
 std::string StartsItself(const std::string& text, const std::string& target) {
   if (!kSeesWindowsFiles) return "";
   const ProgramWords words = FindProgram(text);
-  const std::string found = ProgramFile(words.meant, FolderOf(FullName(target)));
+  const std::string found = ProgramFile(words.meant, FolderOf(FullPathOf(target)));
   const std::string program = found.empty() && IsFullPath(words.meant) ? WithDefaultExtension(words.meant) : found;
   if (program.empty() || !SameFile(program, target)) return "";
   return "the template starts the launcher itself (" + program + "), which would start itself again and again, "
@@ -248,7 +241,7 @@ int Set(const Options& options) {
     return Refuse(path, error);
   if (std::string error = StartsItself(text, target); !error.empty()) return Refuse(path, error);
   std::vector<std::string> notes = Warnings(text);
-  if (options.program && kSeesWindowsFiles && ProgramFile(options.programPath, FolderOf(FullName(target))).empty())
+  if (options.program && kSeesWindowsFiles && ProgramFile(options.programPath, FolderOf(FullPathOf(target))).empty())
     notes.push_back("Windows finds no program " + options.programPath + " (" +
                     (IsFullPath(options.programPath) ? std::string("there") : WhereWindowsLooks(options.programPath)) +
                     "): the launcher will start nothing until it exists");
