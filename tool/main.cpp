@@ -1,6 +1,7 @@
 // opener-template: shows and safely rewrites the command template stored in opener.exe,
 // and says what a launcher will start.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,49 +19,19 @@ namespace {
 constexpr int kRefused = 1;
 constexpr int kUsage = 2;
 
-constexpr std::string_view kHelp = R"(Usage:
-  opener-template show [--offset] FILE
-  opener-template set [--force] [--output OUT] FILE --program PATH [--arguments TEXT]
-  opener-template set [--force] [--output OUT] FILE TEMPLATE
-  opener-template set [--force] [--output OUT] FILE --from-file PATH
-  opener-template check FILE [TEXT]
-
+// The help's parts around the commands' own lines.
+constexpr std::string_view kHelpIntro = R"(
 Shows or replaces the command template stored in opener.exe. The launcher puts the text
 it is started with in place of each %s in the template, and starts the result.
 
-  show            print the template as the launcher reads it (control characters
-                  as <0xNN>)
-    --offset      also print the block's offset in the file, on a second line
-  set             write a template (at most {max} bytes, UTF-8, no control character
-                  but tab) into the block; nothing else in the file changes but its
-                  PE checksum, when it has one. A link FILE: its target is rewritten
-    --program     the template "PATH" TEXT "%s", quoted for you: serves file
-                  associations, cmd.exe, scripts and git alike
-    --arguments   TEXT between the program and the file name (with --program)
-    TEMPLATE      the template as it stands
-    --from-file   read the template from PATH ('-': standard input), UTF-8 with or
-                  without a byte order mark; one trailing newline is dropped
-    --output OUT  write the result to OUT and leave FILE as it was
-    --force       rewrite a signed file, removing its signature
-  check           print the command the launcher starts when TEXT (default: a
-                  sample file name) follows its name, the program Windows starts
-                  for it (on Windows: a launcher of this release is run as a "%1"
-                  association runs it, and Windows' choice ended at its creation;
-                  elsewhere, or for any other file: the names Windows tries, in
-                  its order), and what set would warn of
-  help, --help, /?  show this help
+)";
+constexpr std::string_view kHelpEnd = R"(  help, --help, /?  show this help
   --version       show the version
 
 FILE and OUT must be regular files; a read-only file is refused.
 Exit codes: 0 done, 1 refused or failed (the file is left as it was; for check: the
 launcher will start nothing, or the template is unusable), 2 usage error.
 )";
-
-// The help, with the block's size filled in.
-std::string Help() {
-  std::string help(kHelp);
-  return help.replace(help.find("{max}"), 5, std::to_string(kMaxTemplateSize));
-}
 
 constexpr const char* kSampleTail = R"(C:\notes\plan.txt)";
 
@@ -87,48 +58,73 @@ int Print(const std::string& text, const char* what) {
   return kRefused;
 }
 
+// What a command's options gave.
 struct Options {
-  bool help = false;
-  bool version = false;
   bool offset = false;
   bool force = false;
-  bool fromFile = false;
-  std::string fromPath;
-  bool output = false;
-  std::string outPath;
-  bool program = false;
-  std::string programPath;
-  bool arguments = false;
-  std::string argumentsText;
+  bool allUsers = false;
+  std::optional<std::string> fromFile;
+  std::optional<std::string> output;
+  std::optional<std::string> program;
+  std::optional<std::string> arguments;
   std::vector<std::string> operands;
 };
 
-// Reads the options after the command; returns "" or what is wrong with them.
-std::string ParseOptions(const std::vector<std::string>& args, Options& options) {
+// Every option: a switch, or one that takes a value.
+struct Option {
+  std::string_view name;
+  bool Options::*flag;
+  std::optional<std::string> Options::*value;
+};
+constexpr Option kOptions[] = {
+    {"--offset", &Options::offset, nullptr},          {"--force", &Options::force, nullptr},
+    {"--all-users", &Options::allUsers, nullptr},     {"--from-file", nullptr, &Options::fromFile},
+    {"--output", nullptr, &Options::output},          {"--program", nullptr, &Options::program},
+    {"--arguments", nullptr, &Options::arguments}};
+
+// The commands: name, the options each takes, what runs it, and its lines of help.
+struct Command {
+  std::string_view name;
+  std::vector<std::string_view> options;
+  int (*run)(const Options&);
+  std::string_view usage;  // its lines of the usage, each after "opener-template "
+  std::string_view help;   // what it does, and its options
+};
+
+// What the arguments after the command ask for.
+struct Parsed {
+  bool help = false;
+  bool version = false;
+  Options options;
+};
+
+// Reads the options after the command, refusing those that `command` does not take
+// (none: the command is not known yet); returns "" or what is wrong with them.
+std::string ParseOptions(const std::vector<std::string>& args, const Command* command, Parsed& parsed) {
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    auto value = [&](bool& seen, std::string& into) {
-      if (seen) return arg + " given twice";
-      if (i + 1 >= args.size()) return arg + " needs a value";
-      seen = true;
-      into = args[++i];
-      return std::string();
-    };
-    std::string error;
-    if (!optionsEnded && arg == "/?") options.help = true;  // Windows' own way to ask
-    else if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") options.operands.push_back(arg);
+    if (!optionsEnded && arg == "/?") parsed.help = true;  // Windows' own way to ask
+    else if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") parsed.options.operands.push_back(arg);
     else if (arg == "--") optionsEnded = true;
-    else if (arg == "--help" || arg == "-h") options.help = true;
-    else if (arg == "--version") options.version = true;
-    else if (arg == "--offset") options.offset = true;
-    else if (arg == "--force") options.force = true;
-    else if (arg == "--from-file") error = value(options.fromFile, options.fromPath);
-    else if (arg == "--output") error = value(options.output, options.outPath);
-    else if (arg == "--program") error = value(options.program, options.programPath);
-    else if (arg == "--arguments") error = value(options.arguments, options.argumentsText);
-    else error = "unknown option " + arg;
-    if (!error.empty()) return error;
+    else if (arg == "--help" || arg == "-h") parsed.help = true;
+    else if (arg == "--version") parsed.version = true;
+    else {
+      const Option* option = nullptr;
+      for (const Option& known : kOptions) option = known.name == arg ? &known : option;
+      if (option == nullptr) return "unknown option " + arg;
+      if (command == nullptr ||
+          std::find(command->options.begin(), command->options.end(), arg) == command->options.end())
+        return (command ? std::string(command->name) : "this command") + " takes no option " + arg;
+      if (option->flag) {
+        parsed.options.*option->flag = true;
+        continue;
+      }
+      std::optional<std::string>& value = parsed.options.*option->value;
+      if (value) return arg + " given twice";
+      if (i + 1 >= args.size()) return arg + " needs a value";
+      value = args[++i];
+    }
   }
   return "";
 }
@@ -149,9 +145,7 @@ int ReadLauncher(const std::string& path, std::string& file, std::size_t& offset
 }
 
 int Show(const Options& options) {
-  if (options.operands.size() != 1 || options.force || options.fromFile || options.output || options.program ||
-      options.arguments)
-    return Usage("show takes one FILE and no option but --offset");
+  if (options.operands.size() != 1) return Usage("show takes one FILE");
   const std::string& path = options.operands[0];
   std::string file;
   std::size_t offset = 0;
@@ -175,7 +169,7 @@ std::vector<std::string> Warnings(const std::string& text) {
 // The template --program PATH [--arguments TEXT] stands for, in the one shape that serves
 // every caller: "PATH" TEXT "%s". Returns what is wrong with PATH, or "".
 std::string ProgramTemplate(const Options& options, std::string& text) {
-  const std::string& path = options.programPath;
+  const std::string& path = *options.program;
   if (path.empty()) return "--program names no program";
   if (path.find('"') != std::string::npos) return "the program path holds a double quote, which no file name holds";
   if (ShownTemplate(path) != path)
@@ -183,7 +177,7 @@ std::string ProgramTemplate(const Options& options, std::string& text) {
   if (path.find(kPlaceholder) != std::string::npos)
     return "the program path holds %s, which the launcher would replace with the file name (a template has no "
            "escape for it); rename or move the program";
-  text = "\"" + path + "\" " + (options.arguments ? options.argumentsText + " " : "") + "\"%s\"";
+  text = "\"" + path + "\" " + (options.arguments ? *options.arguments + " " : "") + "\"%s\"";
   return "";
 }
 
@@ -208,7 +202,6 @@ std::string StartsItself(const std::string& text, const std::string& target) {
 }
 
 int Set(const Options& options) {
-  if (options.offset) return Usage("--offset belongs to show");
   if (options.arguments && !options.program) return Usage("--arguments goes with --program");
   if (options.program && options.fromFile) return Usage("--program and --from-file cannot both give the template");
   const bool templateGiven = options.fromFile || options.program;
@@ -218,13 +211,14 @@ int Set(const Options& options) {
                                     : "set takes FILE and TEMPLATE");
   const std::string& path = options.operands[0];
   if (std::string error = CheckOperand(path, "FILE"); !error.empty()) return Usage(error);
-  if (std::string error = CheckOperand(options.outPath, "OUT"); options.output && !error.empty()) return Usage(error);
+  if (options.output)
+    if (std::string error = CheckOperand(*options.output, "OUT"); !error.empty()) return Usage(error);
 
   std::string text;
   if (options.fromFile) {
-    if (std::string error = ReadWholeFile(options.fromPath, text, kMaxTemplateFileSize, false); !error.empty())
-      return Refuse(options.fromPath, error);
-    if (std::string error = TemplateFromFile(text); !error.empty()) return Refuse(options.fromPath, error);
+    if (std::string error = ReadWholeFile(*options.fromFile, text, kMaxTemplateFileSize, false); !error.empty())
+      return Refuse(*options.fromFile, error);
+    if (std::string error = TemplateFromFile(text); !error.empty()) return Refuse(*options.fromFile, error);
   } else if (options.program) {
     if (std::string error = ProgramTemplate(options, text); !error.empty()) return Refuse(path, error);
   } else {
@@ -233,7 +227,7 @@ int Set(const Options& options) {
 
   // What is written: FILE itself (a link's target), or OUT.
   std::string target;
-  const std::string& named = options.output ? options.outPath : path;
+  const std::string& named = options.output ? *options.output : path;
   if (std::string error = ReplaceableTarget(named, target); !error.empty()) return Refuse(named, error);
 
   std::string file;
@@ -241,9 +235,9 @@ int Set(const Options& options) {
     return Refuse(path, error);
   if (std::string error = StartsItself(text, target); !error.empty()) return Refuse(path, error);
   std::vector<std::string> notes = Warnings(text);
-  if (options.program && kSeesWindowsFiles && ProgramFile(options.programPath, FolderOf(FullPathOf(target))).empty())
-    notes.push_back("Windows finds no program " + options.programPath + " (" +
-                    (IsFullPath(options.programPath) ? std::string("there") : WhereWindowsLooks(options.programPath)) +
+  if (options.program && kSeesWindowsFiles && ProgramFile(*options.program, FolderOf(FullPathOf(target))).empty())
+    notes.push_back("Windows finds no program " + *options.program + " (" +
+                    (IsFullPath(*options.program) ? std::string("there") : WhereWindowsLooks(*options.program)) +
                     "): the launcher will start nothing until it exists");
   if (std::string error = RewriteTemplate(file, text, options.force, notes); !error.empty())
     return Refuse(path, error);
@@ -343,9 +337,8 @@ std::string ListCandidates(const std::string& command, bool& startsNothing) {
 }
 
 int Check(const Options& options) {
-  if (options.operands.empty() || options.operands.size() > 2 || options.force || options.fromFile ||
-      options.output || options.offset || options.program || options.arguments)
-    return Usage("check takes FILE and an optional TEXT, and no option");
+  if (options.operands.empty() || options.operands.size() > 2)
+    return Usage("check takes FILE and an optional TEXT");
   const std::string& path = options.operands[0];
   std::string file;
   std::size_t offset = 0;
@@ -393,6 +386,52 @@ int Check(const Options& options) {
   return code;
 }
 
+const Command kCommands[] = {
+    {"show", {"--offset"}, Show, "show [--offset] FILE", R"(  show            print the template as the launcher reads it (control characters
+                  as <0xNN>)
+    --offset      also print the block's offset in the file, on a second line
+)"},
+    {"set", {"--force", "--output", "--program", "--arguments", "--from-file"}, Set,
+     R"(set [--force] [--output OUT] FILE --program PATH [--arguments TEXT]
+set [--force] [--output OUT] FILE TEMPLATE
+set [--force] [--output OUT] FILE --from-file PATH)",
+     R"(  set             write a template (at most {max} bytes, UTF-8, no control character
+                  but tab) into the block; nothing else in the file changes but its
+                  PE checksum, when it has one. A link FILE: its target is rewritten
+    --program     the template "PATH" TEXT "%s", quoted for you: serves file
+                  associations, cmd.exe, scripts and git alike
+    --arguments   TEXT between the program and the file name (with --program)
+    TEMPLATE      the template as it stands
+    --from-file   read the template from PATH ('-': standard input), UTF-8 with or
+                  without a byte order mark; one trailing newline is dropped
+    --output OUT  write the result to OUT and leave FILE as it was
+    --force       rewrite a signed file, removing its signature
+)"},
+    {"check", {}, Check, "check FILE [TEXT]", R"(  check           print the command the launcher starts when TEXT (default: a
+                  sample file name) follows its name, the program Windows starts
+                  for it (on Windows: a launcher of this release is run as a "%1"
+                  association runs it, and Windows' choice ended at its creation;
+                  elsewhere, or for any other file: the names Windows tries, in
+                  its order), and what set would warn of
+)"},
+};
+
+// The help, drawn from the commands' rows, with the block's size filled in.
+std::string Help() {
+  std::string help = "Usage:\n";
+  for (const Command& command : kCommands) {
+    for (std::size_t start = 0; start < command.usage.size();) {
+      const std::size_t end = std::min(command.usage.find('\n', start), command.usage.size());
+      help.append("  opener-template ").append(command.usage.substr(start, end - start)).append("\n");
+      start = end + 1;
+    }
+  }
+  help += kHelpIntro;
+  for (const Command& command : kCommands) help += command.help;
+  help += kHelpEnd;
+  return help.replace(help.find("{max}"), 5, std::to_string(kMaxTemplateSize));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -406,16 +445,17 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (args.empty()) return Usage("no command given");
-  std::string command = args[0];
-  if (command == "help") return Print(Help(), "the help");
-  const bool commandNamed = command == "show" || command == "set" || command == "check";
-  if (commandNamed) args.erase(args.begin());
-  Options options;
-  if (std::string error = ParseOptions(args, options); !error.empty()) return Usage(error);
-  if (options.help) return Print(Help(), "the help");
-  if (options.version) return Print(std::string("opener-template ") + OPENER_VERSION + "\n", "the version");
-  if (command == "show") return Show(options);
-  if (command == "set") return Set(options);
-  if (command == "check") return Check(options);
-  return Usage("unknown command " + command);
+  const std::string name = args[0];
+  if (name == "help") return Print(Help(), "the help");
+  const Command* command = nullptr;
+  for (const Command& known : kCommands) command = known.name == name ? &known : command;
+  if (command) args.erase(args.begin());
+  Parsed parsed;
+  const std::string error = ParseOptions(args, command, parsed);
+  // --help and --version answer whatever else stands beside them.
+  if (parsed.help) return Print(Help(), "the help");
+  if (parsed.version) return Print(std::string("opener-template ") + OPENER_VERSION + "\n", "the version");
+  if (!command) return Usage("unknown command " + name);
+  if (!error.empty()) return Usage(error);
+  return command->run(parsed.options);
 }
