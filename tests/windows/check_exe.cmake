@@ -1,6 +1,7 @@
 # Checks a built launcher (opener.exe, opener-wait.exe) as a file: i386 (or x86-64) PE, graphical subsystem,
 # stripped, importing only KERNEL32.dll and msvcrt.dll, the manifest and version
-# resource embedded, the one template block of BLOCK_SIZE bytes holding TEMPLATE, at most 20 KiB.
+# resource embedded, the one template block of BLOCK_SIZE bytes holding TEMPLATE, at most 20 KiB (the shipped
+# 32-bit programs; the 64-bit test build, whose code is larger, at most 24 KiB).
 # cmake -DEXE=... -DOBJDUMP=... -DARCH=i686|x86_64 -DTEMPLATE=... -DBLOCK_SIZE=256 -DMAX_TEMPLATE_SIZE=243
 #       -P check_exe.cmake
 set(failures "")
@@ -91,8 +92,13 @@ endforeach()
 
 file(SIZE "${EXE}" size)
 message(STATUS "${EXE}: ${size} bytes; ${imports}")
-if(size GREATER 20480)
-  fail("larger than 20 KiB: ${size} bytes")
+set(limit 20)
+if(ARCH STREQUAL "x86_64")
+  set(limit 24)
+endif()
+math(EXPR bytes "${limit} * 1024")
+if(size GREATER bytes)
+  fail("larger than ${limit} KiB: ${size} bytes")
 endif()
 if(failures)
   list(JOIN failures "\n  " text)
