@@ -1,6 +1,7 @@
 // opener-template: shows and safely rewrites the command template stored in opener.exe,
 // and says what a launcher will start.
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "argument_tail.h"
 #include "dry_run.h"
 #include "file_io.h"
+#include "file_types.h"
 #include "program_search.h"
 #include "system.h"
 #include "template_block.h"
@@ -336,9 +338,100 @@ std::string ListCandidates(const std::string& command, bool& startsNothing) {
   return out;
 }
 
+// A launcher of ours, read whole: 0, or the exit code of what was wrong, said.
+int ReadOurLauncher(const std::string& path, std::string& file, std::size_t& offset) {
+  if (int failed = ReadLauncher(path, file, offset); failed != 0) return failed;
+  if (!IsOurLauncher(file, offset)) return Refuse(path, "not a launcher of this release");
+  return 0;
+}
+
+// The registration of the launcher FILE, the first operand, for the types that follow.
+int ReadRegistration(const Options& options, const char* command, Registration& registration) {
+  if (!kHasRegistry)
+    return Usage(std::string(command) + " changes Windows' registry, and runs on Windows only");
+  const std::string& path = options.operands[0];
+  std::string file;
+  std::size_t offset = 0;
+  if (int failed = ReadOurLauncher(path, file, offset); failed != 0) return failed;
+  const char* pathext = std::getenv("PATHEXT");
+  for (auto type = options.operands.begin() + 1; type != options.operands.end(); ++type)
+    if (std::string error = FileTypeError(*type, pathext ? pathext : ""); !error.empty()) return Refuse(*type, error);
+  registration.launcher = FullPathOf(path);
+  registration.editor =
+      ProgramFile(FindProgram(ReadStoredTemplate(file, offset)).meant, FolderOf(registration.launcher));
+  registration.types.assign(options.operands.begin() + 1, options.operands.end());
+  registration.allUsers = options.allUsers;
+  return 0;
+}
+
+// For each type, what Windows now starts for it, and a choice of the user's that comes first.
+std::string WhatWindowsStarts(const Registration& registration) {
+  std::string out;
+  for (const std::string& type : registration.types) {
+    const TypeAnswer answer = AskWindowsAbout(type);
+    out += type + ": Windows starts " + (answer.command.empty() ? "nothing" : ShownTemplate(answer.command)) + "\n";
+    if (!answer.userChoice.empty() && answer.userChoice != ClassOf(registration.launcher))
+      out += "  but on Windows 8 and later the program picked with \"Open with\" and \"Always\" comes first (" +
+             ShownTemplate(answer.userChoice) + "), and no program may change that choice: right-click a " + type +
+             " file, \"Open with\", \"Choose another app\", pick " +
+             ShownTemplate(registration.launcher.substr(registration.launcher.find_last_of('\\') + 1)) +
+             " (or \"More apps\", \"Look for another app on this PC\", " + ShownTemplate(registration.launcher) +
+             ") and tick \"Always use this app\"\n";
+  }
+  return out;
+}
+
+int Register(const Options& options) {
+  if (options.operands.size() < 2) return Usage("register takes FILE and one or more file types (.txt)");
+  Registration registration;
+  if (int failed = ReadRegistration(options, "register", registration); failed != 0) return failed;
+  if (std::string error = RegisterTypes(registration); !error.empty()) return Refuse(options.operands[0], error);
+  return Print(WhatWindowsStarts(registration), "what Windows starts");
+}
+
+int Unregister(const Options& options) {
+  if (options.operands.empty()) return Usage("unregister takes FILE and the file types to remove (default: all)");
+  Registration registration;
+  if (int failed = ReadRegistration(options, "unregister", registration); failed != 0) return failed;
+  if (std::string error = UnregisterTypes(registration); !error.empty()) return Refuse(options.operands[0], error);
+  return registration.types.empty() ? 0 : Print(WhatWindowsStarts(registration), "what Windows starts");
+}
+
+int Check(const Options& options);
+
+// check .EXT: what Windows starts for the type and, where that is a launcher of ours, its
+// own verdict.
+int CheckType(const Options& options) {
+  const std::string& type = options.operands[0];
+  if (!kHasRegistry) return Usage("check " + type + " asks Windows' registry, and runs on Windows only");
+  const TypeAnswer answer = AskWindowsAbout(type);
+  std::string out = "type:     " + ShownTemplate(type) + "\n";
+  if (!answer.userChoice.empty())
+    out += "note:     on Windows 8 and later the program picked with \"Open with\" and \"Always\" comes first: " +
+           ShownTemplate(answer.userChoice) + "\n";
+  if (answer.command.empty()) {
+    Print(out + "command:  none: Windows starts no program for " + ShownTemplate(type) + " files\n", "the check");
+    return kRefused;
+  }
+  out += "command:  " + ShownTemplate(answer.command) + "   (what Windows starts for these files)\n";
+  std::string file;
+  std::size_t offset = 0;
+  const bool ours = ReadWholeFile(answer.program, file, kMaxExecutableSize, true).empty() &&
+                    LocateTemplateBlock(file, offset).empty() && IsOurLauncher(file, offset);
+  out += "launcher: " + ShownTemplate(answer.program) + (ours ? "\n" : "   (not a launcher of this release)\n");
+  if (int printed = Print(out, "the check"); printed != 0 || !ours) return printed != 0 ? printed : kRefused;
+  Options launcher = options;
+  launcher.operands[0] = answer.program;
+  return Check(launcher);
+}
+
 int Check(const Options& options) {
   if (options.operands.empty() || options.operands.size() > 2)
-    return Usage("check takes FILE and an optional TEXT");
+    return Usage("check takes FILE (or a file type, .txt) and an optional TEXT");
+  const std::string& first = options.operands[0];
+  if (first.size() > 1 && first[0] == '.' && first.find_first_of("\\/") == std::string::npos &&
+      first != "..")
+    return CheckType(options);
   const std::string& path = options.operands[0];
   std::string file;
   std::size_t offset = 0;
@@ -407,12 +500,22 @@ set [--force] [--output OUT] FILE --from-file PATH)",
     --output OUT  write the result to OUT and leave FILE as it was
     --force       rewrite a signed file, removing its signature
 )"},
-    {"check", {}, Check, "check FILE [TEXT]", R"(  check           print the command the launcher starts when TEXT (default: a
+    {"check", {}, Check, "check FILE [TEXT]\ncheck .EXT [TEXT]", R"(  check           print the command the launcher starts when TEXT (default: a
                   sample file name) follows its name, the program Windows starts
                   for it (on Windows: a launcher of this release is run as a "%1"
                   association runs it, and Windows' choice ended at its creation;
                   elsewhere, or for any other file: the names Windows tries, in
-                  its order), and what set would warn of
+                  its order), and what set would warn of; for a file type .EXT:
+                  what Windows starts for it and, for a launcher, its check
+)"},
+    {"register", {"--all-users"}, Register, "register FILE .EXT [.EXT ...] [--all-users]",
+     R"(  register        (Windows) make the launcher FILE open files of these types, and
+                  offer it in "Open with": for you, or with --all-users for every
+                  user (as an administrator); says what Windows then starts
+)"},
+    {"unregister", {"--all-users"}, Unregister, "unregister FILE [.EXT ...] [--all-users]",
+     R"(  unregister      (Windows) remove what register wrote for FILE (for these types,
+                  or all), giving each type the program it had before
 )"},
 };
 
