@@ -95,6 +95,16 @@ TEST_F(Tool, CheckSaysWhenWindowsTriesNothing) {
   }
 }
 
+// The commands of Windows' registry say that they run on Windows, as usage errors.
+TEST_F(Tool, RegistryCommandsAreWindowsOnes) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"register", exe_, ".txt"}, {"unregister", exe_}, {"check", ".txt"}}) {
+    ProcessResult result = Run(args);
+    EXPECT_EQ(result.exitCode, 2) << args[0];
+    EXPECT_NE(result.err.find("runs on Windows only"), std::string::npos) << result.err;
+  }
+}
+
 TEST_F(Tool, KeepsPermissionBitsAndOwner) {
   chmod(exe_.c_str(), 0751);
   bool root = geteuid() == 0;
