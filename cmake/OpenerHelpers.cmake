@@ -37,6 +37,15 @@ function(opener_add_resources target description)
   target_sources(${target} PRIVATE "${CMAKE_CURRENT_BINARY_DIR}/${target}.rc")
 endfunction()
 
+# Small: no exception or unwind machinery, unused sections dropped, and std::string
+# compiled here rather than taken whole from the library (the assertions mode does that).
+function(opener_launcher_options target)
+  target_compile_options(${target} PRIVATE -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti
+                                           -fno-asynchronous-unwind-tables)
+  target_compile_definitions(${target} PRIVATE _GLIBCXX_ASSERTIONS)
+  target_include_directories(${target} PRIVATE "${opener_SOURCE_DIR}/launcher")
+endfunction()
+
 # opener_add_launcher(NAME TEMPLATE text [WAIT] [AS SHIPPED]): a launcher whose block holds
 # TEXT; with WAIT it waits for the program it started and ends with its exit code
 # (opener-wait.exe). AS: a copy of the shipped launcher SHIPPED but for its block (the
@@ -53,20 +62,15 @@ function(opener_add_launcher name)
   endif()
   opener_c_literal(OPENER_TEMPLATE_LITERAL "${arg_TEMPLATE}")
   configure_file("${opener_SOURCE_DIR}/launcher/stored_template.cpp.in" "${CMAKE_CURRENT_BINARY_DIR}/${name}_template.cpp" @ONLY)
-  set(src "${opener_SOURCE_DIR}/launcher")
+  set(start opener_start_and_leave)
   if(arg_WAIT)
-    set(start "${src}/start_and_wait.cpp")
-  else()
-    set(start "${src}/start_and_leave.cpp")
+    set(start opener_start_and_wait)
   endif()
-  add_executable(${name} WIN32 "${src}/main.cpp" "${start}" "${src}/argument_tail.cpp" "${src}/template_block.cpp"
-                 "${src}/lean_runtime.cpp" "${CMAKE_CURRENT_BINARY_DIR}/${name}_template.cpp")
-  target_include_directories(${name} PRIVATE "${src}")
-  # Small: no exception or unwind machinery, unused sections dropped, and std::string
-  # compiled here rather than taken whole from the library (the assertions mode does that).
-  target_compile_options(${name} PRIVATE -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti
-                                         -fno-asynchronous-unwind-tables)
-  target_compile_definitions(${name} PRIVATE _GLIBCXX_ASSERTIONS)
+  # The launch sequence and the way to start, compiled once (launcher/CMakeLists.txt) for
+  # every launcher, and this launcher's block.
+  add_executable(${name} WIN32 "${CMAKE_CURRENT_BINARY_DIR}/${name}_template.cpp")
+  target_link_libraries(${name} PRIVATE opener_launch ${start})
+  opener_launcher_options(${name})
   target_link_options(${name} PRIVATE -Wl,--gc-sections)
   opener_warnings(${name})
   opener_windows_exe(${name})

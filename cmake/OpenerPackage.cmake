@@ -1,6 +1,6 @@
 # The release archive, dist/opener-VERSION-windows-ARCH.zip: the programs, README.txt (the
 # user's guide, docs/usage.md), LICENSE and SHA256SUMS. `cmake --build --preset release`
-# makes it (scripts/package); cmake/package.cmake says how it stays the same bytes.
+# makes it (scripts/package); cmake/pack_release.cmake says how it stays the same bytes.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   set(arch x86)
 else()
@@ -14,7 +14,7 @@ endforeach()
 add_custom_target(release_zip
   COMMAND ${CMAKE_COMMAND} "-DARCHIVE=${opener_SOURCE_DIR}/dist/opener-${PROJECT_VERSION}-windows-${arch}.zip"
           "-DSTAGE=${CMAKE_BINARY_DIR}/release" "-DSOURCE=${opener_SOURCE_DIR}" "-DPROGRAMS=${program_files}"
-          -P "${opener_SOURCE_DIR}/cmake/package.cmake"
+          -P "${opener_SOURCE_DIR}/cmake/pack_release.cmake"
   WORKING_DIRECTORY "${CMAKE_BINARY_DIR}/release"
   DEPENDS ${programs}
   VERBATIM)

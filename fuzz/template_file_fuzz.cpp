@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t offset = 0;
   bool found = LocateTemplateBlock(original, offset).empty();
   if (found) ReadStoredTemplate(original, offset);
-  if (found) ShownTemplate(ExpandStoredTemplate(original, offset, text, NameExistsHere));
+  if (found) Printable(ExpandStoredTemplate(original, offset, text, NameExistsHere));
   ProgramWords program = FindProgram(text);
   std::size_t common = std::min(program.first.size(), program.meant.size());
   Check(program.meant.substr(0, common) == program.first.substr(0, common));

@@ -2,20 +2,16 @@
 
 #include <cstddef>
 
-namespace {
+#include "path_fold.h"
 
-// ASCII case and the two path separators do not tell paths apart.
-char Folded(char c) {
-  if (c == '/') return '\\';
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+namespace {
 
 // True when the bytes at p spell `path` and the name ends there (a space, a tab, a
 // double quote or the end of the line follows); stops at the NUL, so a command line
 // shorter than the path is never read past its end.
 bool SpellsPath(const char* p, std::string_view path) {
   for (std::size_t i = 0; i < path.size(); ++i) {
-    if (p[i] == '\0' || Folded(p[i]) != Folded(path[i])) return false;
+    if (p[i] == '\0' || FoldedPathCharacter(p[i]) != FoldedPathCharacter(path[i])) return false;
   }
   char next = p[path.size()];
   return next == '\0' || next == ' ' || next == '\t' || next == '"';
@@ -30,7 +26,7 @@ std::size_t OwnPathLength(const char* p, std::string_view ownPath) {
   if (ownPath.size() <= kExe.size()) return 0;
   std::string_view bare(ownPath.data(), ownPath.size() - kExe.size());
   for (std::size_t i = 0; i < kExe.size(); ++i)
-    if (Folded(ownPath[bare.size() + i]) != kExe[i]) return 0;
+    if (FoldedPathCharacter(ownPath[bare.size() + i]) != kExe[i]) return 0;
   return SpellsPath(p, bare) ? bare.size() : 0;
 }
 

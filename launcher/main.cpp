@@ -68,7 +68,7 @@ bool ExistsHere(std::string_view name) {
 
 [[noreturn]] void RunLauncher() {
   // 1. The whole command line, or nothing: a cut name must not be started.
-  if (!CommandLineIsWhole()) std::exit(ERROR_FILENAME_EXCED_RANGE);
+  if (!CommandLineIsWhole()) std::exit(kCommandTooLong);
 
   // 2. The arguments: everything after our program name, unchanged.
   const char* tail = FindArgumentTail(gCommandLine, OwnPath());
@@ -81,7 +81,7 @@ bool ExistsHere(std::string_view name) {
   // 4. Start it, exactly once; the exit code tells how that went, and a command too
   //    long for Windows is said as such, not as a program of a bad format.
   int code = StartCommand(gCommand);
-  std::exit(code != 0 && TooLongToStart(gCommand) ? ERROR_FILENAME_EXCED_RANGE : code);
+  std::exit(code != 0 && TooLongToStart(gCommand) ? kCommandTooLong : code);
 }
 
 }  // namespace

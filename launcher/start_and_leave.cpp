@@ -6,5 +6,5 @@
 int StartCommand(std::string& command) {
   // WinExec returns a value above 31 on success, else an error value (0: out of memory).
   UINT result = WinExec(command.c_str(), SW_SHOW);
-  return result > 31 ? 0 : WinExecError(result);
+  return result > 31 ? kStarted : WinExecError(result);
 }

@@ -28,7 +28,7 @@ int StartCommand(std::string& command) {
     return WinExecError(GetLastError());
   CloseHandle(process.hThread);
 
-  DWORD code = ERROR_NOT_ENOUGH_MEMORY;  // stays so only if Windows cannot tell us the code
+  DWORD code = kOutOfResources;  // stays so only if Windows cannot tell us the code
   WaitForSingleObject(process.hProcess, INFINITE);
   GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hProcess);

@@ -17,8 +17,6 @@ inline constexpr std::string_view kTemplateMarker = "__FILENAME__";
 inline constexpr std::size_t kTemplateOffset = kTemplateMarker.size() + 1;           // 13
 inline constexpr std::size_t kMaxTemplateSize = kTemplateBlockSize - kTemplateOffset;  // 243
 inline constexpr std::string_view kPlaceholder = "%s";
-// Windows starts no command of more than 32,766 UTF-16 units (32,767 with its NUL).
-inline constexpr std::size_t kLongestCommand = 32766;
 
 // The build states the same layout to CMake, for its own checks and the tool's help.
 static_assert(kTemplateBlockSize == OPENER_TEMPLATE_BLOCK_SIZE && kMaxTemplateSize == OPENER_MAX_TEMPLATE_SIZE,

@@ -1,6 +1,6 @@
 // Whole-file reading and writing that never leaves a half-written file behind. One
 // implementation per system: file_io_posix.cpp, file_io_windows.cpp; what both do alike
-// in file_io.cpp.
+// in file_io_shared.cpp.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-// Helpers of file_io_posix.cpp and file_io_windows.cpp, written once (file_io.cpp).
+// Helpers of file_io_posix.cpp and file_io_windows.cpp, written once (file_io_shared.cpp).
 #pragma once
 
 #include <cstddef>

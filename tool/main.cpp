@@ -12,6 +12,7 @@
 #include "file_types.h"
 #include "program_search.h"
 #include "system.h"
+#include "launch_result.h"
 #include "template_block.h"
 #include "template_file.h"
 #include "template_text.h"
@@ -40,17 +41,17 @@ constexpr const char* kSampleTail = R"(C:\notes\plan.txt)";
 // Every name and value we echo is shown as show shows a template: a CR or an escape
 // sequence in a file name cannot make a message read as something else.
 int Usage(const std::string& what) {
-  WriteText(stderr, "opener-template: " + ShownTemplate(what) + "\nTry 'opener-template --help'.\n");
+  WriteText(stderr, "opener-template: " + Printable(what) + "\nTry 'opener-template --help'.\n");
   return kUsage;
 }
 
 int Refuse(const std::string& file, const std::string& what) {
-  WriteText(stderr, "opener-template: " + ShownTemplate(file) + ": " + ShownTemplate(what) + "\n");
+  WriteText(stderr, "opener-template: " + Printable(file) + ": " + Printable(what) + "\n");
   return kRefused;
 }
 
 void Warn(const std::string& file, const std::string& what) {
-  WriteText(stderr, "opener-template: " + ShownTemplate(file) + ": warning: " + ShownTemplate(what) + "\n");
+  WriteText(stderr, "opener-template: " + Printable(file) + ": warning: " + Printable(what) + "\n");
 }
 
 // Prints `text` on standard output; a failure (a full disk) is said, with exit code 1.
@@ -152,7 +153,7 @@ int Show(const Options& options) {
   std::string file;
   std::size_t offset = 0;
   if (int failed = ReadLauncher(path, file, offset); failed != 0) return failed;
-  std::string text = ShownTemplate(ReadStoredTemplate(file, offset)) + "\n";
+  std::string text = Printable(ReadStoredTemplate(file, offset)) + "\n";
   if (options.offset) text += std::to_string(offset) + "\n";
   return Print(text, "the template");
 }
@@ -174,7 +175,7 @@ std::string ProgramTemplate(const Options& options, std::string& text) {
   const std::string& path = *options.program;
   if (path.empty()) return "--program names no program";
   if (path.find('"') != std::string::npos) return "the program path holds a double quote, which no file name holds";
-  if (ShownTemplate(path) != path)
+  if (Printable(path) != path)
     return "the program path holds a control character or bytes of no UTF-8 character (shown as <0xNN>)";
   if (path.find(kPlaceholder) != std::string::npos)
     return "the program path holds %s, which the launcher would replace with the file name (a template has no "
@@ -251,12 +252,12 @@ int Set(const Options& options) {
 // Why the launcher started nothing, from its exit code.
 std::string WhyNothingStarted(const DryRun& run) {
   switch (run.exitCode) {
-    case 2: return "Windows finds no such program (file not found, exit code 2)";
-    case 3: return "the program's folder does not exist (path not found, exit code 3)";
-    case 11: return "the file Windows finds there is no program it can start (bad format, exit code 11)";
-    case 206: return "the command is longer than Windows starts (exit code 206)";
-    case 8: return "Windows is out of memory or resources (exit code 8)";
-    case 0: return "the launcher ended with exit code 0, but no program was seen starting";
+    case kFileNotFound: return "Windows finds no such program (file not found, exit code 2)";
+    case kPathNotFound: return "the program's folder does not exist (path not found, exit code 3)";
+    case kBadFormat: return "the file Windows finds there is no program it can start (bad format, exit code 11)";
+    case kCommandTooLong: return "the command is longer than Windows starts (exit code 206)";
+    case kOutOfResources: return "Windows is out of memory or resources (exit code 8)";
+    case kStarted: return "the launcher ended with exit code 0, but no program was seen starting";
     default: return "the launcher ended with exit code " + std::to_string(run.exitCode) + ": " + run.exitText;
   }
 }
@@ -265,17 +266,17 @@ std::string WhyNothingStarted(const DryRun& run) {
 // not. A relative name is looked for in cmd.exe's current folder (the caller's), then on
 // PATH, never in the launcher's folder.
 std::string BatchVerdict(const DryRun& run, const std::string& batch, bool& startsNothing) {
-  const std::string by = "   (a batch file, run by " + ShownTemplate(run.program);
-  if (IsFullPath(batch)) return "program:  " + ShownTemplate(batch) + by + ")\n";
+  const std::string by = "   (a batch file, run by " + Printable(run.program);
+  if (IsFullPath(batch)) return "program:  " + Printable(batch) + by + ")\n";
   const std::string found = FindProgramFile(batch, "");
-  const std::string where = "cmd.exe looks for " + ShownTemplate(batch) +
+  const std::string where = "cmd.exe looks for " + Printable(batch) +
                             " in its current folder (the caller's, not the launcher's) and then on PATH";
   if (found.empty()) {
     startsNothing = true;
     return "program:  none: " + where + ", and finds it in neither here: cmd.exe starts and opens nothing; give "
            "the batch file's full path\n";
   }
-  return "program:  " + ShownTemplate(found) + by + ")\nwarning:  " + where +
+  return "program:  " + Printable(found) + by + ")\nwarning:  " + where +
          ": found here, but a caller in another folder gets nothing; give the batch file's full path\n";
 }
 
@@ -291,7 +292,7 @@ bool IsStarted(const DryRun& run, const std::string& file) {
 // shorter reading of it that names a program) is the file it started, or no such file
 // exists and Windows started the only program there is.
 std::string Verdict(const DryRun& run, const ProgramWords& words, bool& startsNothing) {
-  std::string out = "ran:      " + ShownTemplate(run.commandLine) +
+  std::string out = "ran:      " + Printable(run.commandLine) +
                     "   (as a file association would, under the debugger; what it starts is ended at once)\n";
   if (run.program.empty()) {
     startsNothing = true;
@@ -299,13 +300,13 @@ std::string Verdict(const DryRun& run, const ProgramWords& words, bool& startsNo
   }
   if (IsStarted(run, run.launcher)) {
     startsNothing = true;
-    return out + "program:  none: the template starts the launcher itself (" + ShownTemplate(run.program) +
+    return out + "program:  none: the template starts the launcher itself (" + Printable(run.program) +
            "), which would start itself again and again, without end; point it at another program\n";
   }
   const std::string batch = BatchFileOf(run.programLine);
   if (IsBatchName(words.meant) && !batch.empty()) return out + BatchVerdict(run, batch, startsNothing);
 
-  out += "program:  " + ShownTemplate(run.program) + "   (Windows starts it)\n";
+  out += "program:  " + Printable(run.program) + "   (Windows starts it)\n";
   const std::string folder = FolderOf(run.launcher);
   const std::string meant = ProgramFile(words.meant, folder);
   bool started = meant.empty();
@@ -315,7 +316,7 @@ std::string Verdict(const DryRun& run, const ProgramWords& words, bool& startsNo
     started = started || IsStarted(run, file);
   }
   if (!started)
-    out += "warning:  this program, not " + ShownTemplate(meant) +
+    out += "warning:  this program, not " + Printable(meant) +
            ", is what Windows will start; put the program's path in double quotes\n";
   return out;
 }
@@ -333,7 +334,7 @@ std::string ListCandidates(const std::string& command, bool& startsNothing) {
                     "Windows tries, in this order:\n";
   for (const std::string& candidate : candidates) {
     const std::string where = WhereWindowsLooks(candidate);
-    out += "            " + ShownTemplate(candidate) + (where.empty() ? "" : "   (" + where + ")") + "\n";
+    out += "            " + Printable(candidate) + (where.empty() ? "" : "   (" + where + ")") + "\n";
   }
   return out;
 }
@@ -369,13 +370,13 @@ std::string WhatWindowsStarts(const Registration& registration) {
   std::string out;
   for (const std::string& type : registration.types) {
     const TypeAnswer answer = AskWindowsAbout(type);
-    out += type + ": Windows starts " + (answer.command.empty() ? "nothing" : ShownTemplate(answer.command)) + "\n";
+    out += type + ": Windows starts " + (answer.command.empty() ? "nothing" : Printable(answer.command)) + "\n";
     if (!answer.userChoice.empty() && answer.userChoice != ClassOf(registration.launcher))
       out += "  but on Windows 8 and later the program picked with \"Open with\" and \"Always\" comes first (" +
-             ShownTemplate(answer.userChoice) + "), and no program may change that choice: right-click a " + type +
+             Printable(answer.userChoice) + "), and no program may change that choice: right-click a " + type +
              " file, \"Open with\", \"Choose another app\", pick " +
-             ShownTemplate(registration.launcher.substr(registration.launcher.find_last_of('\\') + 1)) +
-             " (or \"More apps\", \"Look for another app on this PC\", " + ShownTemplate(registration.launcher) +
+             Printable(registration.launcher.substr(registration.launcher.find_last_of('\\') + 1)) +
+             " (or \"More apps\", \"Look for another app on this PC\", " + Printable(registration.launcher) +
              ") and tick \"Always use this app\"\n";
   }
   return out;
@@ -405,20 +406,20 @@ int CheckType(const Options& options) {
   const std::string& type = options.operands[0];
   if (!kHasRegistry) return Usage("check " + type + " asks Windows' registry, and runs on Windows only");
   const TypeAnswer answer = AskWindowsAbout(type);
-  std::string out = "type:     " + ShownTemplate(type) + "\n";
+  std::string out = "type:     " + Printable(type) + "\n";
   if (!answer.userChoice.empty())
     out += "note:     on Windows 8 and later the program picked with \"Open with\" and \"Always\" comes first: " +
-           ShownTemplate(answer.userChoice) + "\n";
+           Printable(answer.userChoice) + "\n";
   if (answer.command.empty()) {
-    Print(out + "command:  none: Windows starts no program for " + ShownTemplate(type) + " files\n", "the check");
+    Print(out + "command:  none: Windows starts no program for " + Printable(type) + " files\n", "the check");
     return kRefused;
   }
-  out += "command:  " + ShownTemplate(answer.command) + "   (what Windows starts for these files)\n";
+  out += "command:  " + Printable(answer.command) + "   (what Windows starts for these files)\n";
   std::string file;
   std::size_t offset = 0;
   const bool ours = ReadWholeFile(answer.program, file, kMaxExecutableSize, true).empty() &&
                     LocateTemplateBlock(file, offset).empty() && IsOurLauncher(file, offset);
-  out += "launcher: " + ShownTemplate(answer.program) + (ours ? "\n" : "   (not a launcher of this release)\n");
+  out += "launcher: " + Printable(answer.program) + (ours ? "\n" : "   (not a launcher of this release)\n");
   if (int printed = Print(out, "the check"); printed != 0 || !ours) return printed != 0 ? printed : kRefused;
   Options launcher = options;
   launcher.operands[0] = answer.program;
@@ -448,8 +449,8 @@ int Check(const Options& options) {
   const std::string tail = FindArgumentTail(line.c_str(), path);
   const std::string text = ReadStoredTemplate(file, offset);
   const std::string command = ExpandStoredTemplate(file, offset, tail, NameExistsHere);
-  std::string out = "template: " + ShownTemplate(text) + "\n";
-  out += "command:  " + ShownTemplate(command) + (sample ? "   (for the sample file name " + given + ")" : "") + "\n";
+  std::string out = "template: " + Printable(text) + "\n";
+  out += "command:  " + Printable(command) + (sample ? "   (for the sample file name " + given + ")" : "") + "\n";
   int code = 0;
   if (std::string error = CheckTemplateText(text); !error.empty()) {
     out += "problem:  " + error + "\n";
@@ -466,15 +467,15 @@ int Check(const Options& options) {
            "none longer than " + std::to_string(kLongestCommand) + "; the launcher starts nothing\n";
     startsNothing = true;
   } else {
-    if (kCanDryRun && ours) out += "note:     Windows could not be asked: " + ShownTemplate(run.failure) + "\n";
+    if (kCanDryRun && ours) out += "note:     Windows could not be asked: " + Printable(run.failure) + "\n";
     out += ListCandidates(command, startsNothing);
   }
   if (kCanDryRun && !ours) {
-    out += "not run:  " + ShownTemplate(path) + " is not a launcher of this release\n";
+    out += "not run:  " + Printable(path) + " is not a launcher of this release\n";
     code = kRefused;
   }
   if (startsNothing) code = kRefused;
-  for (const std::string& note : Warnings(text)) out += "warning:  " + ShownTemplate(note) + "\n";
+  for (const std::string& note : Warnings(text)) out += "warning:  " + Printable(note) + "\n";
   if (int printed = Print(out, "the check"); printed != 0) return printed;
   return code;
 }

@@ -2,14 +2,15 @@
 
 #include <algorithm>
 
+#include "path_fold.h"
 #include "template_block.h"
 
 namespace {
 
-// Compared as Windows compares names: ASCII case and the two separators folded.
+// Compared as Windows compares names.
 std::string Folded(std::string_view path) {
   std::string folded(path);
-  for (char& c : folded) c = c == '/' ? '\\' : (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+  for (char& c : folded) c = FoldedPathCharacter(c);
   return folded;
 }
 

@@ -48,7 +48,7 @@ std::string Listed(const std::vector<std::string>& items) {
 
 }  // namespace
 
-std::string ShownTemplate(std::string_view text) {
+std::string Printable(std::string_view text) {
   std::string shown;
   for (std::size_t i = 0, n; i < text.size(); i += n) {
     n = Utf8Sequence(text, i);
@@ -89,7 +89,7 @@ std::string CheckTemplateText(std::string_view text) {
   for (std::size_t i = 0, n; i < text.size(); i += n) {
     n = std::max<std::size_t>(Utf8Sequence(text, i), 1);
     if (IsControl(text, i, n, false))
-      return "the template holds a control character (" + ShownTemplate(text.substr(i, n)) + " at byte " +
+      return "the template holds a control character (" + Printable(text.substr(i, n)) + " at byte " +
              std::to_string(i) + "); only tab may stand in a command";
   }
   if (text.find(kTemplateMarker) != std::string_view::npos)

@@ -7,11 +7,11 @@
 #include <string_view>
 #include <vector>
 
-// Text as printed for a person (a template, a name, a value in a message): each control
-// character, C0, DEL and C1 (U+0080 to U+009F), and each byte of no UTF-8 character
-// shown as <0xNN> per byte, so that what is shown is what starts (a CR cannot hide
-// the text before it, a CSI cannot steer the terminal).
-std::string ShownTemplate(std::string_view text);
+// `text` made safe to print for a person (a template, a name, a value in a message):
+// each control character, C0, DEL and C1 (U+0080 to U+009F), and each byte of no UTF-8
+// character shown as <0xNN> per byte, so that what is shown is what starts (a CR cannot
+// hide the text before it, a CSI cannot steer the terminal).
+std::string Printable(std::string_view text);
 
 // A template file's bytes made the template: a leading UTF-8 byte order mark and one
 // trailing newline dropped. Returns what is wrong (UTF-16 text), or "".

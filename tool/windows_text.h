@@ -1,4 +1,4 @@
-// Text between the tool's UTF-8 and Windows (system_windows.cpp): UTF-16 names and
+// Text between the tool's UTF-8 and Windows (windows_text.cpp): UTF-16 names and
 // command lines, and Windows' own words for an error. Windows only.
 #pragma once
 

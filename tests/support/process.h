@@ -1,6 +1,6 @@
 // What the tests share: running a program and collecting what it said, a folder of
 // their own, whole files, and where the programs under test are. What differs by
-// system is in system_posix.cpp and system_windows.cpp.
+// system is in process_posix.cpp and process_windows.cpp.
 #pragma once
 
 #include <string>
@@ -31,7 +31,7 @@ std::string TemplateTool();
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 
-// The system's part (system_posix.cpp, system_windows.cpp).
+// The system's part (process_posix.cpp, process_windows.cpp).
 
 // Runs `program` with its standard streams on the files `in`, `out` and `err`; returns
 // its exit code, or -1 when it could not be started.

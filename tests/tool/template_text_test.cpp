@@ -71,9 +71,9 @@ TEST(TemplateText, FromFileAndShown) {
   }
   for (std::string utf16 : {std::string("\xff\xfe" "e\0d\0", 6), std::string("e\0d\0", 4), std::string("\xfe\xff\0e\0d", 6)})
     EXPECT_EQ(TemplateFromFile(utf16), "the template file is UTF-16 text; save it as UTF-8");
-  EXPECT_EQ(ShownTemplate("evil.exe\r\"C:\\Ed\\ed.exe\"\t%s\x7f"), "evil.exe<0x0D>\"C:\\Ed\\ed.exe\"<0x09>%s<0x7F>");
+  EXPECT_EQ(Printable("evil.exe\r\"C:\\Ed\\ed.exe\"\t%s\x7f"), "evil.exe<0x0D>\"C:\\Ed\\ed.exe\"<0x09>%s<0x7F>");
   // C1 controls, and bytes of no UTF-8 character (a terminal may take 0x9B for CSI); é stays.
-  EXPECT_EQ(ShownTemplate("a\xc2\x9b" "b\x9b" "c\xc3\xa9\xc2\x85"), "a<0xC2><0x9B>b<0x9B>c\xc3\xa9<0xC2><0x85>");
+  EXPECT_EQ(Printable("a\xc2\x9b" "b\x9b" "c\xc3\xa9\xc2\x85"), "a<0xC2><0x9B>b<0x9B>c\xc3\xa9<0xC2><0x85>");
 }
 
 }  // namespace

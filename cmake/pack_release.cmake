@@ -1,4 +1,4 @@
-# cmake -DARCHIVE=out.zip -DSTAGE=folder -DSOURCE=root -DPROGRAMS=a.exe;b.exe -P package.cmake,
+# cmake -DARCHIVE=out.zip -DSTAGE=folder -DSOURCE=root -DPROGRAMS=a.exe;b.exe -P pack_release.cmake,
 # run in STAGE.
 # Stages the release's members and packs them, in a fixed order, with fixed times and
 # permissions, so that the same sources give the same archive from any folder:
