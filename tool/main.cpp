@@ -137,24 +137,30 @@ std::string CheckOperand(const std::string& path, const char* what) {
   return path == "-" ? std::string(what) + " cannot be '-': only --from-file reads standard input" : "";
 }
 
+// A launcher's bytes, and where its block lies in them.
+struct LauncherFile {
+  std::string bytes;
+  std::size_t offset = 0;
+  std::string Template() const { return ReadStoredTemplate(bytes, offset); }
+};
+
 // Reads the launcher FILE and finds its block; returns 0, or the exit code of what was
 // wrong, said.
-int ReadLauncher(const std::string& path, std::string& file, std::size_t& offset) {
+int ReadLauncher(const std::string& path, LauncherFile& launcher) {
   if (std::string error = CheckOperand(path, "FILE"); !error.empty()) return Usage(error);
-  if (std::string error = ReadWholeFile(path, file, kMaxExecutableSize, true); !error.empty())
+  if (std::string error = ReadWholeFile(path, launcher.bytes, kMaxExecutableSize, true); !error.empty())
     return Refuse(path, error);
-  if (std::string error = LocateTemplateBlock(file, offset); !error.empty()) return Refuse(path, error);
+  if (std::string error = LocateTemplateBlock(launcher.bytes, launcher.offset); !error.empty())
+    return Refuse(path, error);
   return 0;
 }
 
 int Show(const Options& options) {
   if (options.operands.size() != 1) return Usage("show takes one FILE");
-  const std::string& path = options.operands[0];
-  std::string file;
-  std::size_t offset = 0;
-  if (int failed = ReadLauncher(path, file, offset); failed != 0) return failed;
-  std::string text = Printable(ReadStoredTemplate(file, offset)) + "\n";
-  if (options.offset) text += std::to_string(offset) + "\n";
+  LauncherFile launcher;
+  if (int failed = ReadLauncher(options.operands[0], launcher); failed != 0) return failed;
+  std::string text = Printable(launcher.Template()) + "\n";
+  if (options.offset) text += std::to_string(launcher.offset) + "\n";
   return Print(text, "the template");
 }
 
@@ -340,9 +346,9 @@ std::string ListCandidates(const std::string& command, bool& startsNothing) {
 }
 
 // A launcher of ours, read whole: 0, or the exit code of what was wrong, said.
-int ReadOurLauncher(const std::string& path, std::string& file, std::size_t& offset) {
-  if (int failed = ReadLauncher(path, file, offset); failed != 0) return failed;
-  if (!IsOurLauncher(file, offset)) return Refuse(path, "not a launcher of this release");
+int ReadOurLauncher(const std::string& path, LauncherFile& launcher) {
+  if (int failed = ReadLauncher(path, launcher); failed != 0) return failed;
+  if (!IsOurLauncher(launcher.bytes, launcher.offset)) return Refuse(path, "not a launcher of this release");
   return 0;
 }
 
@@ -351,15 +357,13 @@ int ReadRegistration(const Options& options, const char* command, Registration& 
   if (!kHasRegistry)
     return Usage(std::string(command) + " changes Windows' registry, and runs on Windows only");
   const std::string& path = options.operands[0];
-  std::string file;
-  std::size_t offset = 0;
-  if (int failed = ReadOurLauncher(path, file, offset); failed != 0) return failed;
+  LauncherFile launcher;
+  if (int failed = ReadOurLauncher(path, launcher); failed != 0) return failed;
   const char* pathext = std::getenv("PATHEXT");
   for (auto type = options.operands.begin() + 1; type != options.operands.end(); ++type)
     if (std::string error = FileTypeError(*type, pathext ? pathext : ""); !error.empty()) return Refuse(*type, error);
   registration.launcher = FullPathOf(path);
-  registration.editor =
-      ProgramFile(FindProgram(ReadStoredTemplate(file, offset)).meant, FolderOf(registration.launcher));
+  registration.editor = ProgramFile(FindProgram(launcher.Template()).meant, FolderOf(registration.launcher));
   registration.types.assign(options.operands.begin() + 1, options.operands.end());
   registration.allUsers = options.allUsers;
   return 0;
@@ -415,15 +419,15 @@ int CheckType(const Options& options) {
     return kRefused;
   }
   out += "command:  " + Printable(answer.command) + "   (what Windows starts for these files)\n";
-  std::string file;
-  std::size_t offset = 0;
-  const bool ours = ReadWholeFile(answer.program, file, kMaxExecutableSize, true).empty() &&
-                    LocateTemplateBlock(file, offset).empty() && IsOurLauncher(file, offset);
+  LauncherFile launcher;
+  const bool ours = ReadWholeFile(answer.program, launcher.bytes, kMaxExecutableSize, true).empty() &&
+                    LocateTemplateBlock(launcher.bytes, launcher.offset).empty() &&
+                    IsOurLauncher(launcher.bytes, launcher.offset);
   out += "launcher: " + Printable(answer.program) + (ours ? "\n" : "   (not a launcher of this release)\n");
   if (int printed = Print(out, "the check"); printed != 0 || !ours) return printed != 0 ? printed : kRefused;
-  Options launcher = options;
-  launcher.operands[0] = answer.program;
-  return Check(launcher);
+  Options named = options;
+  named.operands[0] = answer.program;
+  return Check(named);
 }
 
 int Check(const Options& options) {
@@ -434,11 +438,10 @@ int Check(const Options& options) {
       first != "..")
     return CheckType(options);
   const std::string& path = options.operands[0];
-  std::string file;
-  std::size_t offset = 0;
-  if (int failed = ReadLauncher(path, file, offset); failed != 0) return failed;
+  LauncherFile launcher;
+  if (int failed = ReadLauncher(path, launcher); failed != 0) return failed;
   // Only a launcher of ours is ever run: any other file that holds a block could be any program.
-  const bool ours = IsOurLauncher(file, offset);
+  const bool ours = IsOurLauncher(launcher.bytes, launcher.offset);
 
   // The launcher is started as a "%1" association starts it: "FILE" "TEXT", or "FILE" TEXT
   // when TEXT brings its own quotes (a quoted name and its options, several names).
@@ -447,8 +450,8 @@ int Check(const Options& options) {
   const std::string argument = given.find('"') == std::string::npos ? "\"" + given + "\"" : given;
   const std::string line = "\"" + path + "\" " + argument;
   const std::string tail = FindArgumentTail(line.c_str(), path);
-  const std::string text = ReadStoredTemplate(file, offset);
-  const std::string command = ExpandStoredTemplate(file, offset, tail, NameExistsHere);
+  const std::string text = launcher.Template();
+  const std::string command = ExpandStoredTemplate(launcher.bytes, launcher.offset, tail, NameExistsHere);
   std::string out = "template: " + Printable(text) + "\n";
   out += "command:  " + Printable(command) + (sample ? "   (for the sample file name " + given + ")" : "") + "\n";
   int code = 0;

@@ -670,7 +670,11 @@ TEST_F(FileTypes, ForEveryoneOpenThroughTheLauncherAndComeBack) {
 TEST_F(FileTypes, ForTheUserReadBackAndComeBack) {
   const std::wstring launcher = Retarget(L"opener-mine.exe", "\"" + Utf8(TestDir()) + "recorder.exe\" \"%s\"");
   const std::wstring classes = L"Software\\Classes\\";
+  HKEY key = nullptr;  // there on Windows; a new Wine prefix makes it on first use
+  RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr);
+  RegCloseKey(key);
   const std::string before = Export(L"HKEY_CURRENT_USER\\Software\\Classes");
+  ASSERT_FALSE(before.empty());
   // Refused, changing nothing: no type, a type that starts programs, a file that is no launcher.
   for (const auto& [file, type] : std::vector<std::pair<std::wstring, std::string>>{
            {launcher, ".a b"}, {launcher, ".a\\b"}, {launcher, ".EXE"}, {TestDir() + L"recorder.exe", ".oqu"}}) {
@@ -680,7 +684,15 @@ TEST_F(FileTypes, ForTheUserReadBackAndComeBack) {
   }
   EXPECT_EQ(Export(L"HKEY_CURRENT_USER\\Software\\Classes"), before);
 
-  ASSERT_EQ(Tool({"register", Utf8(launcher), ".oqu", ".oqv"}).exitCode, 0);
+  // A program the user picked for .oqu with "Open with" and "Always": said, never written.
+  const std::wstring choice = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.oqu\\UserChoice";
+  const wchar_t picked[] = L"other.oqu";
+  RegSetKeyValueW(HKEY_CURRENT_USER, choice.c_str(), L"ProgId", REG_SZ, picked, sizeof picked);
+  ProcessResult registered = Tool({"register", Utf8(launcher), ".oqu", ".oqv"});
+  RegDeleteKeyW(HKEY_CURRENT_USER, choice.c_str());
+  ASSERT_EQ(registered.exitCode, 0) << registered.err;
+  EXPECT_NE(registered.out.find("\"Always\" comes first (other.oqu)"), std::string::npos) << registered.out;
+  EXPECT_EQ(registered.out.find(".oqv: Windows starts nothing\n  but"), std::string::npos) << registered.out;
   const std::wstring command = L"\"" + launcher + L"\" \"%1\"";
   EXPECT_EQ(Read(HKEY_CURRENT_USER, classes + L".oqu", nullptr), L"opener.opener-mine");
   EXPECT_EQ(Read(HKEY_CURRENT_USER, classes + L".oqu", L"opener.opener-mine.previous"), L"");
