@@ -137,27 +137,6 @@ std::string WhereWindowsLooks(std::string_view candidate) {
          "system folders, then each folder on PATH";
 }
 
-bool IsProgramMeant(std::string_view started, const ProgramWords& words) {
-  if (words.meant.empty()) return true;  // the tail names the program: nothing to compare with
-  const std::string path = Folded(started);
-  for (std::string_view meant : {words.meant, words.shorter}) {
-    if (meant.empty()) continue;
-    std::string name = Folded(WithDefaultExtension(meant));
-    if (IsFullPath(name)) {
-      if (path == name) return true;
-      continue;
-    }
-    // A relative name at the end of the path; a drive-relative one (D:ed.exe) on its drive.
-    const bool driveRelative = IsDriveRelative(name);
-    if (driveRelative && path.compare(0, 2, name, 0, 2) != 0) continue;
-    if (driveRelative) name.erase(0, 2);
-    if (path.size() > name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0 &&
-        path[path.size() - name.size() - 1] == '\\')
-      return true;
-  }
-  return false;
-}
-
 bool IsBatchName(std::string_view name) {
   const std::string extension = Folded(name.substr(name.size() < 4 ? 0 : name.size() - 4));
   return extension == ".bat" || extension == ".cmd";

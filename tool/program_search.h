@@ -56,10 +56,6 @@ std::vector<std::string> ProgramCandidates(std::string_view command);
 // Where Windows looks for a candidate: "" for a full path (there alone), else in words.
 std::string WhereWindowsLooks(std::string_view candidate);
 
-// Whether `started`, the full path of the program Windows started, is the one `words`
-// (read from the command) name: the same full path, or a relative name at its end.
-bool IsProgramMeant(std::string_view started, const ProgramWords& words);
-
 // Whether `name` ends in .bat or .cmd: a batch file, which Windows runs with cmd.exe.
 bool IsBatchName(std::string_view name);
 

@@ -54,20 +54,11 @@ TEST(Check, CommandAndCandidates) {
   for (const auto& [candidate, where] : places) EXPECT_EQ(WhereWindowsLooks(candidate), where) << candidate;
 }
 
-// What check says of the program Windows started, against the one the command names.
-TEST(Check, ProgramMeantAndBatchFile) {
-  const std::vector<std::tuple<std::string, std::string, bool>> rows = {
-      {R"("C:\Ed Dir\ed.exe" "a")", R"(C:\Ed Dir\ed.exe)", true},
-      {R"(C:\Ed Dir\ed.exe "a")", R"(C:\Ed.exe)", false},
-      {R"(C:/ED DIR/ED "a")", R"(C:\Ed Dir\ed.exe)", true},
-      {R"(tools\ed.exe "a")", R"(C:\Launchers\tools\ed.exe)", true},
-      {R"(tools\ed.exe "a")", R"(C:\Launchers\mytools\ed.exe)", false},
-      {R"(C:\Tools\ed.exe Files\x.exe a)", R"(C:\Tools\ed.exe)", true},
-      {R"(D:ed "a")", R"(D:\Work\ed.exe)", true},
-      {R"(D:ed "a")", R"(C:\Work\ed.exe)", false},
-      {R"(%s)", R"(C:\Any\thing.exe)", true}};
-  for (const auto& [command, started, meant] : rows)
-    EXPECT_EQ(IsProgramMeant(started, FindProgram(command)), meant) << command << " / " << started;
+// The batch file that cmd.exe runs for a template's .bat or .cmd.
+TEST(Check, BatchFile) {
+  EXPECT_TRUE(IsBatchName(R"(C:\Ed Dir\ED.BAT)"));
+  EXPECT_TRUE(IsBatchName("run.cmd"));
+  EXPECT_FALSE(IsBatchName(R"(C:\Windows\System32\cmd.exe)"));
   EXPECT_EQ(BatchFileOf(R"(C:\windows\syswow64\cmd.exe /s/c ""C:\Ed Dir\ed.bat" "a b"")"), R"(C:\Ed Dir\ed.bat)");
   EXPECT_EQ(BatchFileOf(R"(C:\Windows\system32\cmd.exe /c "C:\x\ed.cmd a.txt")"), R"(C:\x\ed.cmd)");
   EXPECT_EQ(BatchFileOf(R"(C:\Ed\ed.exe a)"), "");
