@@ -10,7 +10,7 @@ namespace {
 
 // What check prints: the command by the launcher's own expansion, and the programs
 // Windows tries for it, in its order.
-TEST(Check, CommandAndCandidates) {
+TEST(ProgramSearch, CommandAndCandidates) {
   struct Row {
     std::string text, tail, command;
     std::vector<std::string> candidates;
@@ -55,7 +55,7 @@ TEST(Check, CommandAndCandidates) {
 }
 
 // The batch file that cmd.exe runs for a template's .bat or .cmd.
-TEST(Check, BatchFile) {
+TEST(ProgramSearch, BatchFile) {
   EXPECT_TRUE(IsBatchName(R"(C:\Ed Dir\ED.BAT)"));
   EXPECT_TRUE(IsBatchName("run.cmd"));
   EXPECT_FALSE(IsBatchName(R"(C:\Windows\System32\cmd.exe)"));

@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Text{"NonAscii", "\"C:\\\xe7\xb7\xa8\xe9\x9b\x86\\ed.exe\" \"%s\"", 0x4b24, 0xd14c}),
     [](const testing::TestParamInfo<Text>& row) { return std::string(row.param.name); });
 
-TEST(Rewrite, ZeroChecksumStaysZero) {
+TEST(TemplateFile, RewriteZeroChecksumStaysZero) {
   PeShape shape;
   shape.checksum = false;
   std::string file = BuildPe(shape);
@@ -67,7 +67,7 @@ TEST(Rewrite, ZeroChecksumStaysZero) {
   EXPECT_EQ(ReadLe32(file, kChecksumOffset), 0u);
 }
 
-TEST(Rewrite, ShortTemplateClearsTheOldOne) {
+TEST(TemplateFile, RewriteShortTemplateClearsTheOldOne) {
   std::string file = BuildPe();
   std::vector<std::string> warnings;
   ASSERT_EQ(RewriteTemplate(file, "ed %s", false, warnings), "");
@@ -173,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"CertificateShortOfTheEnd", WithCertificateEntry(kEnd - 0x20, 0x18), "ed %s", kNotACertificateTable}),
     [](const testing::TestParamInfo<Refusal>& row) { return std::string(row.param.name); });
 
-TEST(Signature, ForceRemovesItCleanly) {
+TEST(TemplateFile, SignatureForceRemovesItCleanly) {
   PeShape shape;
   shape.overlay = "12345";  // the table starts at the next 8-byte boundary: 3 bytes of padding
   shape.certificate = std::string(32, 'C');
@@ -188,7 +188,7 @@ TEST(Signature, ForceRemovesItCleanly) {
   EXPECT_EQ(warnings.back(), "the signature was removed; sign the file again");
 }
 
-TEST(Signature, TableNotAtTheEndIsNeverCut) {
+TEST(TemplateFile, SignatureTableNotAtTheEndIsNeverCut) {
   std::string file = kSigned + "trailing data";
   std::string before = file;
   std::vector<std::string> warnings;
@@ -196,7 +196,7 @@ TEST(Signature, TableNotAtTheEndIsNeverCut) {
   EXPECT_EQ(file, before);
 }
 
-TEST(Checksum, MatchesTheKnownAlgorithm) {
+TEST(TemplateFile, ChecksumMatchesTheKnownAlgorithm) {
   // Words summed with end-around carry, the CheckSum field left out, the size added.
   std::string file = std::string("MZ\x12\x34\x56\x78\0\0\xff\xff\x01", 11);
   // 0x5a4d + 0xffff = 0x15a4c, folded to 0x5a4d; + 0x0001 (odd byte); + 11 bytes.

@@ -4,7 +4,7 @@
 
 namespace {
 
-TEST(Warnings, NameWhatWillGoWrong) {
+TEST(TemplateText, WarningsNameWhatWillGoWrong) {
   const std::string noPlaceholder = "the template has no %s: the file name given to the launcher will be dropped";
   const std::string notUtf8 = "the template is not UTF-8 text: Windows 10 version 1903 and later read it as UTF-8, so its "
                               "non-ASCII characters will come out wrong";
