@@ -26,7 +26,8 @@ HANDLE Start(const std::wstring& exe) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process))
     return nullptr;
   CloseHandle(process.hThread);
   return process.hProcess;
@@ -48,7 +49,9 @@ double StartUp(const std::wstring& exe, const std::wstring& started) {
   for (int i = 0; i < 10000 && !(std::ifstream(started.c_str()) >> entered); ++i) Sleep(1);
   WaitForSingleObject(process, 30000);
   CloseHandle(process);
-  return entered == 0 ? -1 : 1000.0 * static_cast<double>(entered - before.QuadPart) / static_cast<double>(frequency.QuadPart);
+  return entered == 0
+             ? -1
+             : 1000.0 * static_cast<double>(entered - before.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 // How the figures were made: which build, and whether Wine ran it on the processor or
@@ -90,8 +93,8 @@ int main(int argc, char** argv) {
     FILETIME created, exited, kernel, user;
     GetProcessTimes(launcher, &created, &exited, &kernel, &user);
     CloseHandle(launcher);
-    std::printf("%-20ls its program running 3 s: lifetime %.3f s, CPU time %.1f ms (user %.1f, kernel %.1f)%s\n",
-                name, Seconds(exited) - Seconds(created), 1000 * (Seconds(user) + Seconds(kernel)), 1000 * Seconds(user),
+    std::printf("%-20ls its program running 3 s: lifetime %.3f s, CPU time %.1f ms (user %.1f, kernel %.1f)%s\n", name,
+                Seconds(exited) - Seconds(created), 1000 * (Seconds(user) + Seconds(kernel)), 1000 * Seconds(user),
                 1000 * Seconds(kernel), how.c_str());
   }
   Sleep(3500);  // the last program ends before the start-up rounds

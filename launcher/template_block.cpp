@@ -111,8 +111,10 @@ void ExpandTemplate(const TemplateBlock& block, std::string_view tail, NameExist
   std::size_t done = 0;
   for (Placeholder p = NextPlaceholder(text, 0); p.begin != kNone; p = NextPlaceholder(text, p.end)) {
     command.append(text.data() + done, p.begin - done);
-    if (p.quoted) command.append(quoted.data(), quoted.size());
-    else command.append(tail.data(), tail.size());
+    if (p.quoted)
+      command.append(quoted.data(), quoted.size());
+    else
+      command.append(tail.data(), tail.size());
     done = p.end;
   }
   command.append(text.data() + done, text.size() - done);

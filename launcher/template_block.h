@@ -14,7 +14,7 @@
 
 inline constexpr std::size_t kTemplateBlockSize = 256;
 inline constexpr std::string_view kTemplateMarker = "__FILENAME__";
-inline constexpr std::size_t kTemplateOffset = kTemplateMarker.size() + 1;           // 13
+inline constexpr std::size_t kTemplateOffset = kTemplateMarker.size() + 1;             // 13
 inline constexpr std::size_t kMaxTemplateSize = kTemplateBlockSize - kTemplateOffset;  // 243
 inline constexpr std::string_view kPlaceholder = "%s";
 

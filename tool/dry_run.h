@@ -9,12 +9,12 @@
 extern const bool kCanDryRun;  // only Windows runs a launcher
 
 struct DryRun {
-  std::string failure;      // why the launcher could not be run so, or ""
-  std::string launcher;     // the launcher's full path
-  std::string commandLine;  // what it was started with: "FILE" ARGUMENT
-  std::string program;      // the full path of the program Windows created for it; "" when none
-  FileId programId;         // its file, read from the image Windows mapped (not from its name)
-  std::string programLine;  // that program's command line, as far as it could be read
+  std::string failure;         // why the launcher could not be run so, or ""
+  std::string launcher;        // the launcher's full path
+  std::string commandLine;     // what it was started with: "FILE" ARGUMENT
+  std::string program;         // the full path of the program Windows created for it; "" when none
+  FileId programId;            // its file, read from the image Windows mapped (not from its name)
+  std::string programLine;     // that program's command line, as far as it could be read
   unsigned long exitCode = 0;  // the launcher's exit code, when it created no program
   std::string exitText;        // that code in Windows' own words
 };

@@ -108,9 +108,12 @@ std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size
   if (fd < 0) return "cannot read: " + SystemError();
   struct stat info {};
   std::string error;
-  if (fstat(fd, &info) != 0) error = "cannot read: " + SystemError();
-  else if (regularOnly && !S_ISREG(info.st_mode)) error = "not a regular file";
-  else if (S_ISREG(info.st_mode) && static_cast<std::size_t>(info.st_size) > limit) error = TooLarge(limit);
+  if (fstat(fd, &info) != 0)
+    error = "cannot read: " + SystemError();
+  else if (regularOnly && !S_ISREG(info.st_mode))
+    error = "not a regular file";
+  else if (S_ISREG(info.st_mode) && static_cast<std::size_t>(info.st_size) > limit)
+    error = TooLarge(limit);
   else if (S_ISFIFO(info.st_mode)) {
     close(fd);
     while ((fd = open(path.c_str(), O_RDONLY | O_CLOEXEC)) < 0 && errno == EINTR) {
@@ -124,10 +127,14 @@ std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size
   while (error.empty()) {
     ssize_t n = read(fd, buffer.data(), buffer.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) error = "cannot read: " + SystemError();
-    else if (n == 0) break;
-    else if (bytes.size() + static_cast<std::size_t>(n) > limit) error = TooLarge(limit);
-    else bytes.append(buffer.data(), static_cast<std::size_t>(n));
+    if (n < 0)
+      error = "cannot read: " + SystemError();
+    else if (n == 0)
+      break;
+    else if (bytes.size() + static_cast<std::size_t>(n) > limit)
+      error = TooLarge(limit);
+    else
+      bytes.append(buffer.data(), static_cast<std::size_t>(n));
   }
   close(fd);
   return error;
@@ -166,7 +173,8 @@ std::string ReplaceWholeFile(const std::string& target, const std::string& bytes
   bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
   std::string error = written ? "" : "cannot write: " + SystemError();
   if (close(fd) != 0 && error.empty()) error = "cannot write: " + SystemError();
-  if (error.empty() && std::rename(temp.c_str(), target.c_str()) != 0) error = "cannot replace the file: " + SystemError();
+  if (error.empty() && std::rename(temp.c_str(), target.c_str()) != 0)
+    error = "cannot replace the file: " + SystemError();
   if (!error.empty()) unlink(temp.c_str());
   return error;
 }

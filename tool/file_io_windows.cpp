@@ -52,7 +52,7 @@ bool NameExistsHere(std::string_view name) {
 
 namespace {
 
-std::wstring Folder(UINT (WINAPI* get)(LPWSTR, UINT)) {
+std::wstring Folder(UINT(WINAPI* get)(LPWSTR, UINT)) {
   std::wstring folder(MAX_PATH, L'\0');
   folder.resize(get(folder.data(), MAX_PATH));
   return folder;
@@ -87,8 +87,8 @@ std::string FindProgramFile(const std::string& name, const std::string& launcher
     folders = Utf16(launcherFolder) + L";" + CurrentFolder() + L";" + Folder(GetSystemDirectoryW) + L";" +
               Folder(GetWindowsDirectoryW) + L";" + Variable(L"PATH");
   std::wstring found(32768, L'\0');
-  DWORD n = SearchPathW(folders.c_str(), Utf16(name).c_str(), nullptr, static_cast<DWORD>(found.size()),
-                        found.data(), nullptr);
+  DWORD n = SearchPathW(folders.c_str(), Utf16(name).c_str(), nullptr, static_cast<DWORD>(found.size()), found.data(),
+                        nullptr);
   if (n == 0 || n >= found.size()) return "";
   found.resize(n);
   DWORD attributes = GetFileAttributesW(found.c_str());
@@ -96,8 +96,8 @@ std::string FindProgramFile(const std::string& name, const std::string& launcher
 }
 
 FileId IdOfFile(const std::string& path) {
-  HANDLE file = CreateFileW(LongPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE file = CreateFileW(LongPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   BY_HANDLE_FILE_INFORMATION info{};
   FileId id;
   if (file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info))
@@ -124,8 +124,10 @@ std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size
   if (file == INVALID_HANDLE_VALUE) return "cannot read: " + LastError();
   std::string error;
   LARGE_INTEGER size{};
-  if (regularOnly && GetFileType(file) != FILE_TYPE_DISK) error = "not a regular file";
-  else if (GetFileSizeEx(file, &size) && static_cast<unsigned long long>(size.QuadPart) > limit) error = TooLarge(limit);
+  if (regularOnly && GetFileType(file) != FILE_TYPE_DISK)
+    error = "not a regular file";
+  else if (GetFileSizeEx(file, &size) && static_cast<unsigned long long>(size.QuadPart) > limit)
+    error = TooLarge(limit);
   bytes.clear();
   std::vector<char> buffer(65536);
   for (DWORD n = 0; error.empty();) {
@@ -134,8 +136,10 @@ std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size
       break;
     }
     if (n == 0) break;
-    if (bytes.size() + n > limit) error = TooLarge(limit);
-    else bytes.append(buffer.data(), n);
+    if (bytes.size() + n > limit)
+      error = TooLarge(limit);
+    else
+      bytes.append(buffer.data(), n);
   }
   CloseHandle(file);
   return error;
@@ -157,7 +161,8 @@ std::string ReplaceableTarget(const std::string& path, std::string& target) {
                               OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return "cannot follow the link: " + LastError();
     std::wstring resolved(32768, L'\0');
-    DWORD n = GetFinalPathNameByHandleW(file, resolved.data(), static_cast<DWORD>(resolved.size()), FILE_NAME_NORMALIZED);
+    DWORD n =
+        GetFinalPathNameByHandleW(file, resolved.data(), static_cast<DWORD>(resolved.size()), FILE_NAME_NORMALIZED);
     DWORD error = GetLastError();
     CloseHandle(file);
     if (n == 0 || n >= resolved.size()) return "cannot follow the link: " + ErrorText(error);
@@ -197,8 +202,8 @@ std::string ReplaceWholeFile(const std::string& target, const std::string& bytes
   }
   if (error.empty() && !FlushFileBuffers(file)) error = "cannot write: " + LastError();
   if (!CloseHandle(file) && error.empty()) error = "cannot write: " + LastError();
-  if (error.empty() && !MoveFileExW(longTemp.c_str(), LongPath(target).c_str(),
-                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+  if (error.empty() &&
+      !MoveFileExW(longTemp.c_str(), LongPath(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     error = "cannot replace the file: " + LastError();
   if (!error.empty()) DeleteFileW(longTemp.c_str());
   SetConsoleCtrlHandler(RemoveTemporary, FALSE);

@@ -31,7 +31,8 @@ std::string FileTypeError(const std::string& type, const std::string& pathext) {
   const std::string wanted = Lower(type);
   for (std::size_t start = 0, end; (end = list.find(';', start)) != std::string::npos; start = end + 1)
     if (list.compare(start, end - start, wanted) == 0)
-      return "Windows starts programs through " + type + " files: a launcher in their place would break every "
+      return "Windows starts programs through " + type +
+             " files: a launcher in their place would break every "
              "program start";
   return "";
 }

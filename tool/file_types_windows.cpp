@@ -47,8 +47,7 @@ Value Read(HKEY root, const std::wstring& key, const std::wstring& name) {
   const wchar_t* valueName = name.empty() ? nullptr : name.c_str();
   if (RegQueryValueExW(handle, valueName, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
     value.data.resize(size);
-    value.exists =
-        RegQueryValueExW(handle, valueName, nullptr, &value.type, value.data.data(), &size) == ERROR_SUCCESS;
+    value.exists = RegQueryValueExW(handle, valueName, nullptr, &value.type, value.data.data(), &size) == ERROR_SUCCESS;
     value.data.resize(size);
   }
   RegCloseKey(handle);
@@ -61,9 +60,8 @@ std::vector<std::wstring> ValueNames(HKEY root, const std::wstring& key) {
   HKEY handle = nullptr;
   if (RegOpenKeyExW(root, key.c_str(), 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return names;
   wchar_t name[16384];
-  for (DWORD i = 0, size = 16384; RegEnumValueW(handle, i, name, &size, nullptr, nullptr, nullptr, nullptr) ==
-                                  ERROR_SUCCESS;
-       ++i, size = 16384)
+  for (DWORD i = 0, size = 16384;
+       RegEnumValueW(handle, i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS; ++i, size = 16384)
     names.emplace_back(name, size);
   RegCloseKey(handle);
   return names;
@@ -94,7 +92,7 @@ class Edits {
 
   // Sets `name` (L"": the default) of `key`, creating the key and those above it.
   std::string Set(const std::wstring& key, const std::wstring& name, const Value& value) {
-    for (std::size_t end = key.find(L'\\'); ; end = key.find(L'\\', end + 1)) {
+    for (std::size_t end = key.find(L'\\');; end = key.find(L'\\', end + 1)) {
       const std::wstring upper = key.substr(0, end);
       if (!KeyExists(root_, upper)) {
         HKEY created = nullptr;
@@ -127,8 +125,10 @@ class Edits {
   // Puts back every value as it was and removes the keys created, the last change first.
   void Undo() {
     for (auto step = steps_.rbegin(); step != steps_.rend(); ++step) {
-      if (step->created) RegDeleteKeyW(root_, step->key.c_str());
-      else Write(step->key, step->name, step->before);
+      if (step->created)
+        RegDeleteKeyW(root_, step->key.c_str());
+      else
+        Write(step->key, step->name, step->before);
     }
     steps_.clear();
   }
@@ -163,9 +163,7 @@ class Edits {
   std::vector<Step> steps_;
 };
 
-HKEY RootOf(const Registration& registration) {
-  return registration.allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-}
+HKEY RootOf(const Registration& registration) { return registration.allUsers ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
 std::wstring RootNameOf(const Registration& registration) {
   return registration.allUsers ? L"HKEY_LOCAL_MACHINE" : L"HKEY_CURRENT_USER";
 }
@@ -225,7 +223,8 @@ std::string RegisterTypes(const Registration& registration) {
   for (const std::string& type : registration.types) {
     const std::wstring typeKey = kClasses + Utf16(type);
     const Value current = Read(root, typeKey, L"");
-    if (!(current == Text(progId))) writes.push_back({typeKey, progId + L".previous", current.exists ? current : kNone});
+    if (!(current == Text(progId)))
+      writes.push_back({typeKey, progId + L".previous", current.exists ? current : kNone});
     writes.push_back({typeKey, L"", Text(progId)});
     writes.push_back({typeKey + L"\\OpenWithProgids", progId, kNone});
     writes.push_back({appKey + L"\\SupportedTypes", Utf16(type), Text(L"")});
@@ -256,17 +255,17 @@ std::string UnregisterTypes(const Registration& registration) {
     const std::wstring typeKey = kClasses + type;
     const Value previous = Read(root, typeKey, progId + L".previous");
     if (Read(root, typeKey, L"") == Text(progId)) {
-      error = previous.exists && previous.type != REG_NONE ? edits.Set(typeKey, L"", previous)
-                                                           : edits.Remove(typeKey, L"");
+      error =
+          previous.exists && previous.type != REG_NONE ? edits.Set(typeKey, L"", previous) : edits.Remove(typeKey, L"");
     } else if (previous.exists) {
       // Registered again since by another launcher: its former default is ours.
       for (const std::wstring& other : ValueNames(root, typeKey))
         if (error.empty() && other != progId + L".previous" && Read(root, typeKey, other) == Text(progId))
           error = edits.Set(typeKey, other, previous);
     }
-    for (const auto& [key, name] : {std::pair{typeKey, progId + L".previous"},
-                                    std::pair{typeKey + L"\\OpenWithProgids", progId},
-                                    std::pair{appKey + L"\\SupportedTypes", type}})
+    for (const auto& [key, name] :
+         {std::pair{typeKey, progId + L".previous"}, std::pair{typeKey + L"\\OpenWithProgids", progId},
+          std::pair{appKey + L"\\SupportedTypes", type}})
       if (error.empty()) error = edits.Remove(key, name);
     if (!error.empty()) {
       edits.Undo();
@@ -292,17 +291,18 @@ TypeAnswer AskWindowsAbout(const std::string& type) {
   auto ask = [&](ASSOCSTR what) {
     std::wstring text(32768, L'\0');
     DWORD size = static_cast<DWORD>(text.size());
-    if (AssocQueryStringW(ASSOCF_NOTRUNCATE, what, wide.c_str(), nullptr, text.data(), &size) != S_OK) return std::string();
+    if (AssocQueryStringW(ASSOCF_NOTRUNCATE, what, wide.c_str(), nullptr, text.data(), &size) != S_OK)
+      return std::string();
     text.resize(wcsnlen(text.c_str(), text.size()));
     return Utf8(text);
   };
   answer.command = ask(ASSOCSTR_COMMAND);
   answer.program = answer.command.empty() ? "" : ask(ASSOCSTR_EXECUTABLE);
-  const Value choice = Read(HKEY_CURRENT_USER,
-                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\" + wide + L"\\UserChoice",
-                            L"ProgId");
+  const Value choice =
+      Read(HKEY_CURRENT_USER,
+           L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\" + wide + L"\\UserChoice", L"ProgId");
   if (choice.exists && choice.type == REG_SZ && choice.data.size() >= sizeof(wchar_t))
-    answer.userChoice = Utf8(std::wstring(reinterpret_cast<const wchar_t*>(choice.data.data()),
-                                          choice.data.size() / sizeof(wchar_t) - 1));
+    answer.userChoice = Utf8(
+        std::wstring(reinterpret_cast<const wchar_t*>(choice.data.data()), choice.data.size() / sizeof(wchar_t) - 1));
   return answer;
 }

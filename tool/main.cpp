@@ -80,9 +80,9 @@ struct Option {
   std::optional<std::string> Options::*value;
 };
 constexpr Option kOptions[] = {
-    {"--offset", &Options::offset, nullptr},          {"--force", &Options::force, nullptr},
-    {"--all-users", &Options::allUsers, nullptr},     {"--from-file", nullptr, &Options::fromFile},
-    {"--output", nullptr, &Options::output},          {"--program", nullptr, &Options::program},
+    {"--offset", &Options::offset, nullptr},      {"--force", &Options::force, nullptr},
+    {"--all-users", &Options::allUsers, nullptr}, {"--from-file", nullptr, &Options::fromFile},
+    {"--output", nullptr, &Options::output},      {"--program", nullptr, &Options::program},
     {"--arguments", nullptr, &Options::arguments}};
 
 // The commands: name, the options each takes, what runs it, and its lines of help.
@@ -107,11 +107,16 @@ std::string ParseOptions(const std::vector<std::string>& args, const Command* co
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (!optionsEnded && arg == "/?") parsed.help = true;  // Windows' own way to ask
-    else if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") parsed.options.operands.push_back(arg);
-    else if (arg == "--") optionsEnded = true;
-    else if (arg == "--help" || arg == "-h") parsed.help = true;
-    else if (arg == "--version") parsed.version = true;
+    if (!optionsEnded && arg == "/?")
+      parsed.help = true;  // Windows' own way to ask
+    else if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-")
+      parsed.options.operands.push_back(arg);
+    else if (arg == "--")
+      optionsEnded = true;
+    else if (arg == "--help" || arg == "-h")
+      parsed.help = true;
+    else if (arg == "--version")
+      parsed.version = true;
     else {
       const Option* option = nullptr;
       for (const Option& known : kOptions) option = known.name == arg ? &known : option;
@@ -206,7 +211,8 @@ std::string StartsItself(const std::string& text, const std::string& target) {
   const std::string found = ProgramFile(words.meant, FolderOf(FullPathOf(target)));
   const std::string program = found.empty() && IsFullPath(words.meant) ? WithDefaultExtension(words.meant) : found;
   if (program.empty() || !SameFile(program, target)) return "";
-  return "the template starts the launcher itself (" + program + "), which would start itself again and again, "
+  return "the template starts the launcher itself (" + program +
+         "), which would start itself again and again, "
          "without end; name another program";
 }
 
@@ -248,8 +254,7 @@ int Set(const Options& options) {
     notes.push_back("Windows finds no program " + *options.program + " (" +
                     (IsFullPath(*options.program) ? std::string("there") : WhereWindowsLooks(*options.program)) +
                     "): the launcher will start nothing until it exists");
-  if (std::string error = RewriteTemplate(file, text, options.force, notes); !error.empty())
-    return Refuse(path, error);
+  if (std::string error = RewriteTemplate(file, text, options.force, notes); !error.empty()) return Refuse(path, error);
   if (std::string error = ReplaceWholeFile(target, file, path); !error.empty()) return Refuse(named, error);
   for (const std::string& note : notes) Warn(named, note);
   return 0;
@@ -258,13 +263,20 @@ int Set(const Options& options) {
 // Why the launcher started nothing, from its exit code.
 std::string WhyNothingStarted(const DryRun& run) {
   switch (run.exitCode) {
-    case kFileNotFound: return "Windows finds no such program (file not found, exit code 2)";
-    case kPathNotFound: return "the program's folder does not exist (path not found, exit code 3)";
-    case kBadFormat: return "the file Windows finds there is no program it can start (bad format, exit code 11)";
-    case kCommandTooLong: return "the command is longer than Windows starts (exit code 206)";
-    case kOutOfResources: return "Windows is out of memory or resources (exit code 8)";
-    case kStarted: return "the launcher ended with exit code 0, but no program was seen starting";
-    default: return "the launcher ended with exit code " + std::to_string(run.exitCode) + ": " + run.exitText;
+    case kFileNotFound:
+      return "Windows finds no such program (file not found, exit code 2)";
+    case kPathNotFound:
+      return "the program's folder does not exist (path not found, exit code 3)";
+    case kBadFormat:
+      return "the file Windows finds there is no program it can start (bad format, exit code 11)";
+    case kCommandTooLong:
+      return "the command is longer than Windows starts (exit code 206)";
+    case kOutOfResources:
+      return "Windows is out of memory or resources (exit code 8)";
+    case kStarted:
+      return "the launcher ended with exit code 0, but no program was seen starting";
+    default:
+      return "the launcher ended with exit code " + std::to_string(run.exitCode) + ": " + run.exitText;
   }
 }
 
@@ -279,7 +291,8 @@ std::string BatchVerdict(const DryRun& run, const std::string& batch, bool& star
                             " in its current folder (the caller's, not the launcher's) and then on PATH";
   if (found.empty()) {
     startsNothing = true;
-    return "program:  none: " + where + ", and finds it in neither here: cmd.exe starts and opens nothing; give "
+    return "program:  none: " + where +
+           ", and finds it in neither here: cmd.exe starts and opens nothing; give "
            "the batch file's full path\n";
   }
   return "program:  " + Printable(found) + by + ")\nwarning:  " + where +
@@ -335,8 +348,9 @@ std::string ListCandidates(const std::string& command, bool& startsNothing) {
     return "program:  none: Windows reads no program name in the command, and the launcher starts nothing\n";
   }
   std::string out = std::string("program:  not checked: ") +
-                    (kCanDryRun ? "" : "only Windows sees its files (on Windows, check runs the launcher and asks "
-                                       "Windows). ") +
+                    (kCanDryRun ? ""
+                                : "only Windows sees its files (on Windows, check runs the launcher and asks "
+                                  "Windows). ") +
                     "Windows tries, in this order:\n";
   for (const std::string& candidate : candidates) {
     const std::string where = WhereWindowsLooks(candidate);
@@ -354,8 +368,7 @@ int ReadOurLauncher(const std::string& path, LauncherFile& launcher) {
 
 // The registration of the launcher FILE, the first operand, for the types that follow.
 int ReadRegistration(const Options& options, const char* command, Registration& registration) {
-  if (!kHasRegistry)
-    return Usage(std::string(command) + " changes Windows' registry, and runs on Windows only");
+  if (!kHasRegistry) return Usage(std::string(command) + " changes Windows' registry, and runs on Windows only");
   const std::string& path = options.operands[0];
   LauncherFile launcher;
   if (int failed = ReadOurLauncher(path, launcher); failed != 0) return failed;
@@ -434,8 +447,7 @@ int Check(const Options& options) {
   if (options.operands.empty() || options.operands.size() > 2)
     return Usage("check takes FILE (or a file type, .txt) and an optional TEXT");
   const std::string& first = options.operands[0];
-  if (first.size() > 1 && first[0] == '.' && first.find_first_of("\\/") == std::string::npos &&
-      first != "..")
+  if (first.size() > 1 && first[0] == '.' && first.find_first_of("\\/") == std::string::npos && first != "..")
     return CheckType(options);
   const std::string& path = options.operands[0];
   LauncherFile launcher;
@@ -466,8 +478,10 @@ int Check(const Options& options) {
   if (kCanDryRun && ours && run.failure.empty()) {
     out += Verdict(run, FindProgram(command), startsNothing);
   } else if (std::size_t units = Utf16Length(command); units > kLongestCommand) {
-    out += "program:  none: the command is " + std::to_string(units) + " UTF-16 characters long, and Windows starts "
-           "none longer than " + std::to_string(kLongestCommand) + "; the launcher starts nothing\n";
+    out += "program:  none: the command is " + std::to_string(units) +
+           " UTF-16 characters long, and Windows starts "
+           "none longer than " +
+           std::to_string(kLongestCommand) + "; the launcher starts nothing\n";
     startsNothing = true;
   } else {
     if (kCanDryRun && ours) out += "note:     Windows could not be asked: " + Printable(run.failure) + "\n";
@@ -484,11 +498,17 @@ int Check(const Options& options) {
 }
 
 const Command kCommands[] = {
-    {"show", {"--offset"}, Show, "show [--offset] FILE", R"(  show            print the template as the launcher reads it (control characters
+    {"show",
+     {"--offset"},
+     Show,
+     "show [--offset] FILE",
+     R"(  show            print the template as the launcher reads it (control characters
                   as <0xNN>)
     --offset      also print the block's offset in the file, on a second line
 )"},
-    {"set", {"--force", "--output", "--program", "--arguments", "--from-file"}, Set,
+    {"set",
+     {"--force", "--output", "--program", "--arguments", "--from-file"},
+     Set,
      R"(set [--force] [--output OUT] FILE --program PATH [--arguments TEXT]
 set [--force] [--output OUT] FILE TEMPLATE
 set [--force] [--output OUT] FILE --from-file PATH)",
@@ -504,7 +524,11 @@ set [--force] [--output OUT] FILE --from-file PATH)",
     --output OUT  write the result to OUT and leave FILE as it was
     --force       rewrite a signed file, removing its signature
 )"},
-    {"check", {}, Check, "check FILE [TEXT]\ncheck .EXT [TEXT]", R"(  check           print the command the launcher starts when TEXT (default: a
+    {"check",
+     {},
+     Check,
+     "check FILE [TEXT]\ncheck .EXT [TEXT]",
+     R"(  check           print the command the launcher starts when TEXT (default: a
                   sample file name) follows its name, the program Windows starts
                   for it (on Windows: a launcher of this release is run as a "%1"
                   association runs it, and Windows' choice ended at its creation;
@@ -512,12 +536,18 @@ set [--force] [--output OUT] FILE --from-file PATH)",
                   its order), and what set would warn of; for a file type .EXT:
                   what Windows starts for it and, for a launcher, its check
 )"},
-    {"register", {"--all-users"}, Register, "register FILE .EXT [.EXT ...] [--all-users]",
+    {"register",
+     {"--all-users"},
+     Register,
+     "register FILE .EXT [.EXT ...] [--all-users]",
      R"(  register        (Windows) make the launcher FILE open files of these types, and
                   offer it in "Open with": for you, or with --all-users for every
                   user (as an administrator); says what Windows then starts
 )"},
-    {"unregister", {"--all-users"}, Unregister, "unregister FILE [.EXT ...] [--all-users]",
+    {"unregister",
+     {"--all-users"},
+     Unregister,
+     "unregister FILE [.EXT ...] [--all-users]",
      R"(  unregister      (Windows) remove what register wrote for FILE (for these types,
                   or all), giving each type the program it had before
 )"},

@@ -20,7 +20,8 @@ constexpr std::uint32_t kSecurityDirectory = 4;
 }  // namespace
 
 std::uint32_t ReadLe32(std::string_view file, std::size_t offset) {
-  return static_cast<std::uint32_t>(ReadLe16(file, offset)) | static_cast<std::uint32_t>(ReadLe16(file, offset + 2)) << 16;
+  return static_cast<std::uint32_t>(ReadLe16(file, offset)) | static_cast<std::uint32_t>(ReadLe16(file, offset + 2))
+                                                                  << 16;
 }
 
 void WriteLe32(std::string& file, std::size_t offset, std::uint32_t value) {

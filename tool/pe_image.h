@@ -8,8 +8,8 @@
 #include <vector>
 
 struct PeImage {
-  std::size_t headersEnd = 0;           // the end of the section table: all headers lie before
-  std::size_t checksumOffset = 0;       // file offset of the optional header's CheckSum
+  std::size_t headersEnd = 0;      // the end of the section table: all headers lie before
+  std::size_t checksumOffset = 0;  // file offset of the optional header's CheckSum
   std::uint32_t checksum = 0;
   std::size_t securityEntryOffset = 0;  // file offset of the security directory entry; 0: none
   std::uint32_t certificateOffset = 0;  // the certificate table (Authenticode), a file offset

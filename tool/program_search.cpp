@@ -31,7 +31,9 @@ bool IsFromCurrentFolder(std::string_view path) {
 
 // A word after an unquoted program's first word that starts its arguments: an option
 // (-x, /x) or a path of its own (C:\logs\ed.txt).
-bool StartsArguments(std::string_view word) { return word.empty() || word[0] == '-' || word[0] == '/' || IsFullPath(word); }
+bool StartsArguments(std::string_view word) {
+  return word.empty() || word[0] == '-' || word[0] == '/' || IsFullPath(word);
+}
 
 // A word that goes on with the program's path: it ends in a program's extension or
 // holds more path (Files\Ed\ed).
@@ -111,7 +113,8 @@ std::vector<std::string> ProgramCandidates(std::string_view command) {
     return {WithDefaultExtension(words.first)};
   }
   std::vector<std::string> candidates;
-  for (std::size_t end = command.find_first_of(kBlanks); !command.empty(); end = command.find_first_of(kBlanks, end + 1)) {
+  for (std::size_t end = command.find_first_of(kBlanks); !command.empty();
+       end = command.find_first_of(kBlanks, end + 1)) {
     std::string_view prefix = command.substr(0, std::min(end, command.size()));
     // No file name holds a double quote or ends in a blank: such a prefix names no program.
     if (kBlanks.find(prefix.back()) == std::string_view::npos && prefix.find('"') == std::string_view::npos)

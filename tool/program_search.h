@@ -61,4 +61,3 @@ bool IsBatchName(std::string_view name);
 
 // The batch file that cmd.exe's `commandLine` (/c ...) runs, as written there; "" if none.
 std::string BatchFileOf(std::string_view commandLine);
-

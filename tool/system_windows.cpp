@@ -78,4 +78,3 @@ void UseBinaryStdio() {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
 }
-

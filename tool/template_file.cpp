@@ -54,8 +54,7 @@ std::string ReadStoredTemplate(std::string_view file, std::size_t offset) {
   return std::string(StoredTemplate(CopyBlock(file, offset)));
 }
 
-std::string ExpandStoredTemplate(std::string_view file, std::size_t offset, std::string_view tail,
-                                 NameExists exists) {
+std::string ExpandStoredTemplate(std::string_view file, std::size_t offset, std::string_view tail, NameExists exists) {
   std::string command;
   ExpandTemplate(CopyBlock(file, offset), tail, exists, command);
   return command;

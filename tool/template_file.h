@@ -19,8 +19,7 @@ std::string ReadStoredTemplate(std::string_view file, std::size_t offset);
 
 // The command the launcher starts when `tail` follows its program name: the block at
 // `offset` expanded by the launcher's own expansion, files looked for with `exists`.
-std::string ExpandStoredTemplate(std::string_view file, std::size_t offset, std::string_view tail,
-                                 NameExists exists);
+std::string ExpandStoredTemplate(std::string_view file, std::size_t offset, std::string_view tail, NameExists exists);
 
 // Whether `file` (its block at `offset`) is a launcher that this build made, whatever its
 // template: its bytes but the block, the PE checksum and a certificate table appended by

@@ -12,8 +12,11 @@ namespace {
 // bytes, overlong forms, surrogates or code points above U+10FFFF.
 std::size_t Utf8Sequence(std::string_view text, std::size_t i) {
   unsigned char lead = static_cast<unsigned char>(text[i]);
-  std::size_t length = lead < 0x80 ? 1 : lead >= 0xc2 && lead < 0xe0 ? 2 : lead >= 0xe0 && lead < 0xf0 ? 3
-                     : lead >= 0xf0 && lead < 0xf5 ? 4 : 0;
+  std::size_t length = lead < 0x80                   ? 1
+                       : lead >= 0xc2 && lead < 0xe0 ? 2
+                       : lead >= 0xe0 && lead < 0xf0 ? 3
+                       : lead >= 0xf0 && lead < 0xf5 ? 4
+                                                     : 0;
   if (length == 0 || i + length > text.size()) return 0;
   unsigned char second = length > 1 ? static_cast<unsigned char>(text[i + 1]) : 0x80;
   if ((lead == 0xe0 && second < 0xa0) || (lead == 0xed && second > 0x9f) || (lead == 0xf0 && second < 0x90) ||
@@ -75,8 +78,10 @@ std::string TemplateFromFile(std::string& bytes) {
                (bytes.size() >= 2 && (bytes[0] == '\0' || bytes[1] == '\0'));
   if (utf16) return "the template file is UTF-16 text; save it as UTF-8";
   if (bytes.rfind("\xef\xbb\xbf", 0) == 0) bytes.erase(0, 3);  // "UTF-8 with BOM"
-  if (bytes.size() >= 2 && bytes.compare(bytes.size() - 2, 2, "\r\n") == 0) bytes.resize(bytes.size() - 2);
-  else if (!bytes.empty() && bytes.back() == '\n') bytes.pop_back();
+  if (bytes.size() >= 2 && bytes.compare(bytes.size() - 2, 2, "\r\n") == 0)
+    bytes.resize(bytes.size() - 2);
+  else if (!bytes.empty() && bytes.back() == '\n')
+    bytes.pop_back();
   return "";
 }
 
@@ -129,16 +134,19 @@ std::vector<std::string> TemplateWarnings(std::string_view text) {
   if (text.find(kPlaceholder) == std::string_view::npos)
     warnings.push_back("the template has no %s: the file name given to the launcher will be dropped");
   if (!IsUtf8(text))
-    warnings.push_back("the template is not UTF-8 text: Windows 10 version 1903 and later read it as UTF-8, so its "
-                       "non-ASCII characters will come out wrong");
+    warnings.push_back(
+        "the template is not UTF-8 text: Windows 10 version 1903 and later read it as UTF-8, so its "
+        "non-ASCII characters will come out wrong");
 
   ProgramWords program = FindProgram(text);
   if (program.leadingBlank)
-    warnings.push_back("the template begins with a blank: Windows reads an empty program name there, and the "
-                       "launcher will start nothing; remove it");
+    warnings.push_back(
+        "the template begins with a blank: Windows reads an empty program name there, and the "
+        "launcher will start nothing; remove it");
   if (program.unclosed)
-    warnings.push_back("the double quote before the program is never closed: Windows finds no program, and the "
-                       "launcher will start nothing; close it after the program's path");
+    warnings.push_back(
+        "the double quote before the program is never closed: Windows finds no program, and the "
+        "launcher will start nothing; close it after the program's path");
   if (program.glued)
     warnings.push_back("the program (" + std::string(program.meant) + ") runs on into " +
                        (text[program.meant.size()] == '"' ? "a double quote" : "the %s") +
@@ -148,21 +156,24 @@ std::vector<std::string> TemplateWarnings(std::string_view text) {
     // Every shorter reading Windows tries before the one meant.
     std::vector<std::string> before;
     std::string_view longest = program.shorter.empty() ? program.meant : program.shorter;
-    for (std::size_t end = text.find_first_of(kBlanks); end < longest.size(); end = text.find_first_of(kBlanks, end + 1))
-      if (kBlanks.find(text[end - 1]) == std::string_view::npos) before.push_back(WithDefaultExtension(text.substr(0, end)));
+    for (std::size_t end = text.find_first_of(kBlanks); end < longest.size();
+         end = text.find_first_of(kBlanks, end + 1))
+      if (kBlanks.find(text[end - 1]) == std::string_view::npos)
+        before.push_back(WithDefaultExtension(text.substr(0, end)));
     if (program.shorter.empty())
       warnings.push_back("the program path is not in double quotes and holds a space: Windows may start " +
                          Listed(before) + " instead; put the path in double quotes");
     else
-      warnings.push_back("the program is not in double quotes, and the text names two programs: " +
-                         std::string(program.shorter) + " (the words after it its arguments), or " +
-                         std::string(program.meant) + "; Windows starts the first that exists" +
-                         (before.empty() ? "" : ", after trying " + Listed(before)) +
-                         "; put the one you mean in double quotes");
+      warnings.push_back(
+          "the program is not in double quotes, and the text names two programs: " + std::string(program.shorter) +
+          " (the words after it its arguments), or " + std::string(program.meant) +
+          "; Windows starts the first that exists" + (before.empty() ? "" : ", after trying " + Listed(before)) +
+          "; put the one you mean in double quotes");
   }
   if (program.quoted && !program.unclosed && program.meant.empty())
-    warnings.push_back("the program's name is empty (\"\"): Windows finds no program, and the launcher will start "
-                       "nothing; put the program's path between the quotes");
+    warnings.push_back(
+        "the program's name is empty (\"\"): Windows finds no program, and the launcher will start "
+        "nothing; put the program's path between the quotes");
   if (!program.meant.empty() && !IsFullPath(program.meant)) {
     warnings.push_back("the program is named without a full path (" + std::string(program.meant) +
                        "): Windows looks for it " + WhereWindowsLooks(WithDefaultExtension(program.meant)) +
@@ -174,12 +185,14 @@ std::vector<std::string> TemplateWarnings(std::string_view text) {
     std::size_t close = text.find('%', open + 1);
     if (close == std::string_view::npos) break;
     std::string_view name = text.substr(open + 1, close - open - 1);
-    bool variable = !name.empty() && name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                                             "0123456789_()") == std::string_view::npos;
+    bool variable = !name.empty() && name.find_first_not_of(
+                                         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                         "0123456789_()") == std::string_view::npos;
     if (!variable) continue;
-    warnings.push_back("%" + std::string(name) + "% is not expanded: the launcher starts the command as it stands" +
-                       (name[0] == 's' ? std::string(", and its %s is a placeholder that the file name replaces") : "") +
-                       "; write the value itself");
+    warnings.push_back(
+        "%" + std::string(name) + "% is not expanded: the launcher starts the command as it stands" +
+        (name[0] == 's' ? std::string(", and its %s is a placeholder that the file name replaces") : "") +
+        "; write the value itself");
     open = close;
   }
   return warnings;

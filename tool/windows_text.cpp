@@ -23,8 +23,8 @@ std::string ErrorText(unsigned long error) {
                            nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string message = Utf8(std::wstring(text ? text : L"", n));
   LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
-                              message.back() == '.'))
+  while (!message.empty() &&
+         (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' || message.back() == '.'))
     message.pop_back();
   return message.empty() ? "error " + std::to_string(error) : message;
 }

@@ -44,6 +44,8 @@ class TailTable : public testing::TestWithParam<TailCase> {};
 
 TEST_P(TailTable, Tail) { EXPECT_EQ(TailOf(GetParam().commandLine, GetParam().ownPath), GetParam().tail); }
 
+// One row a line.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Rows, TailTable,
     testing::Values(
@@ -73,9 +75,11 @@ INSTANTIATE_TEST_SUITE_P(
         TailCase{"SpacedForwardSlashes", R"(C:/Program Files/opener/opener.exe C:\a.txt)", R"(C:\a.txt)", kSpacedPath},
         TailCase{"SpacedOtherCaseNoExe", "c:\\PROGRAM FILES/Opener\\OPENER\ta", "\ta", kSpacedPath},
         TailCase{"QuotedWithoutExe", R"("C:\Program Files\opener\opener" "a b")", R"("a b")", kSpacedPath},
-        TailCase{"OwnPathGoesOn", R"(C:\Program Files\opener\opener.exes a)", R"(Files\opener\opener.exes a)", kSpacedPath},
+        TailCase{"OwnPathGoesOn", R"(C:\Program Files\opener\opener.exes a)", R"(Files\opener\opener.exes a)",
+                 kSpacedPath},
         TailCase{"OtherExeGoesOn", R"(C:\Tools\opener.exe.exe a)", "a"}),
     [](const testing::TestParamInfo<TailCase>& row) { return std::string(row.param.name); });
+// clang-format on
 
 TEST(Tail, UnquotedOwnPathWithSpaces) {
   EXPECT_EQ(TailOf(R"(C:\Program Files\opener.exe a.txt)", R"(C:\Program Files\opener.exe)"), "a.txt");

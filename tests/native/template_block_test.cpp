@@ -38,6 +38,8 @@ TEST_P(ExpandTable, Command) {
   EXPECT_EQ(Expand(MakeTemplateBlock(GetParam().text), GetParam().tail), GetParam().command);
 }
 
+// One row a line.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Rows, ExpandTable,
     testing::Values(
@@ -59,7 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
         ExpandCase{"RunsOfSpaces", R"("E.exe" "%s")", "c.txt  d.txt  ", R"("E.exe" "c.txt" "d.txt")"},
         ExpandCase{"WholeNameExists", R"("E.exe" "%s")", "dir c.txt", R"("E.exe" "dir c.txt")"},
         ExpandCase{"OneWordMissing", R"("E.exe" "%s")", "c.txt new.txt", R"("E.exe" "c.txt new.txt")"},
-        ExpandCase{"NewNameWithSpaces", R"("E.exe" "%s")", R"(C:\My Notes\new a.txt  )", R"("E.exe" "C:\My Notes\new a.txt")"},
+        ExpandCase{"NewNameWithSpaces", R"("E.exe" "%s")", R"(C:\My Notes\new a.txt  )",
+                   R"("E.exe" "C:\My Notes\new a.txt")"},
         ExpandCase{"OnlySpaces", R"("E.exe" "%s" -r)", "   ", R"("E.exe"  -r)"},
         ExpandCase{"BareWithSeveralFiles", "E.exe %s", "c.txt d.txt ", "E.exe c.txt d.txt "},
         ExpandCase{"ClosingQuoteTakenOnce", R"("%s"%s")", "a", R"("a"a")"},
@@ -78,6 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
         ExpandCase{"LonePercentAtEnd", "run 5%", "x", "run 5%"},
         ExpandCase{"Utf8Tail", "ed \"%s\"", "C:\\\xe6\x97\xa5.txt", "ed \"C:\\\xe6\x97\xa5.txt\""}),
     [](const testing::TestParamInfo<ExpandCase>& row) { return std::string(row.param.name); });
+// clang-format on
 
 TEST(Expand, AppendsToTheCommand) {
   std::string command = "kept ";

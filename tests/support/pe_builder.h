@@ -12,10 +12,10 @@
 
 struct PeShape {
   std::string templateText = R"("D:\Program Files\ZEPHANTA\Ovrix.exe" "%s")";
-  bool checksum = true;         // a non-zero CheckSum, as the linker writes it
-  bool pe32Plus = false;        // PE32+ (64-bit) optional header
-  std::string overlay;          // bytes appended after the image
-  std::string certificate;      // a certificate table at the very end (signed file)
+  bool checksum = true;     // a non-zero CheckSum, as the linker writes it
+  bool pe32Plus = false;    // PE32+ (64-bit) optional header
+  std::string overlay;      // bytes appended after the image
+  std::string certificate;  // a certificate table at the very end (signed file)
 };
 
 constexpr std::size_t kBuiltBlockOffset = 0x220;
@@ -27,7 +27,7 @@ inline std::string BuildPe(const PeShape& shape = {}) {
   WriteLe32(file, 0x3c, 0x40);
   std::memcpy(&file[0x40], "PE\0\0", 4);
   put16(0x44, shape.pe32Plus ? 0x8664 : 0x14c);
-  put16(0x46, 1);                                      // one section
+  put16(0x46, 1);  // one section
   std::size_t optional = 0x58;
   std::uint16_t optionalSize = shape.pe32Plus ? 240 : 224;
   put16(0x54, optionalSize);
@@ -36,8 +36,8 @@ inline std::string BuildPe(const PeShape& shape = {}) {
   WriteLe32(file, directories - 4, 16);
   std::size_t section = optional + optionalSize;
   std::memcpy(&file[section], ".data", 5);
-  WriteLe32(file, section + 16, 0x200);                // raw size
-  WriteLe32(file, section + 20, 0x200);                // raw offset
+  WriteLe32(file, section + 16, 0x200);  // raw size
+  WriteLe32(file, section + 20, 0x200);  // raw offset
   std::memcpy(&file[kBuiltBlockOffset], MakeTemplateBlock(shape.templateText).bytes, kTemplateBlockSize);
   file += shape.overlay;
   if (!shape.certificate.empty()) {

@@ -60,8 +60,8 @@ int Spawn(const std::string& program, const std::vector<std::string>& args, cons
   startup.hStdError = Inheritable(err, true);
   PROCESS_INFORMATION process{};
   int code = -1;
-  if (CreateProcessW(Utf16(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                     &startup, &process)) {
+  if (CreateProcessW(Utf16(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                     &process)) {
     WaitForSingleObject(process.hProcess, 60000);
     DWORD exitCode = 0;
     GetExitCodeProcess(process.hProcess, &exitCode);

@@ -16,18 +16,30 @@ TEST(ProgramSearch, CommandAndCandidates) {
     std::vector<std::string> candidates;
   };
   const std::vector<Row> rows = {
-      {R"("C:\Program Files\Ed\ed.exe" "%s")", R"(C:\notes\plan.txt)", R"("C:\Program Files\Ed\ed.exe" "C:\notes\plan.txt")",
+      {R"("C:\Program Files\Ed\ed.exe" "%s")",
+       R"(C:\notes\plan.txt)",
+       R"("C:\Program Files\Ed\ed.exe" "C:\notes\plan.txt")",
        {R"(C:\Program Files\Ed\ed.exe)"}},
       {R"("C:\Ed\ed" %s)", "a.txt", R"("C:\Ed\ed" a.txt)", {R"(C:\Ed\ed.exe)"}},
-      {R"(C:\Tools\My Editor.exe %s)", "a.txt", R"(C:\Tools\My Editor.exe a.txt)",
+      {R"(C:\Tools\My Editor.exe %s)",
+       "a.txt",
+       R"(C:\Tools\My Editor.exe a.txt)",
        {R"(C:\Tools\My.exe)", R"(C:\Tools\My Editor.exe)", R"(C:\Tools\My Editor.exe a.txt)"}},
-      {R"(C:\Program Files\Ed\ed "%s")", "x", R"(C:\Program Files\Ed\ed "x")",
+      {R"(C:\Program Files\Ed\ed "%s")",
+       "x",
+       R"(C:\Program Files\Ed\ed "x")",
        {R"(C:\Program.exe)", R"(C:\Program Files\Ed\ed.exe)"}},
       {"notepad %s", "a", "notepad a", {"notepad.exe", "notepad a.exe"}},
       {R"("" %s)", "a", R"("" a)", {}},
-      {"compare.exe %s %s", "a.txt", "compare.exe a.txt a.txt", {"compare.exe", "compare.exe a.txt", "compare.exe a.txt a.txt"}},
+      {"compare.exe %s %s",
+       "a.txt",
+       "compare.exe a.txt a.txt",
+       {"compare.exe", "compare.exe a.txt", "compare.exe a.txt a.txt"}},
       // A quoted tail at a quoted %s goes in without its own quotes.
-      {R"("C:\Ed\ed.exe" "%s")", R"("C:\My Notes\a.txt")", R"("C:\Ed\ed.exe" "C:\My Notes\a.txt")", {R"(C:\Ed\ed.exe)"}},
+      {R"("C:\Ed\ed.exe" "%s")",
+       R"("C:\My Notes\a.txt")",
+       R"("C:\Ed\ed.exe" "C:\My Notes\a.txt")",
+       {R"(C:\Ed\ed.exe)"}},
       // As Windows reads them: a tab ends a word, a dot anywhere in a relative name
       // keeps .exe off, a blank first or an unclosed quote names nothing.
       {"C:\\Ed\\ed\t\"%s\"", "a", "C:\\Ed\\ed\t\"a\"", {R"(C:\Ed\ed.exe)"}},
@@ -49,8 +61,9 @@ TEST(ProgramSearch, CommandAndCandidates) {
       {"D:ed.exe", "in the current folder of drive D:"},
       {R"(..\ed.exe)", "from the current folder"},
       {R"(tools\ed.exe)", "in the launcher's folder, the current folder, the system folders, then each folder on PATH"},
-      {"ed.exe", "in the launcher's folder, the current folder (unless NoDefaultCurrentDirectoryInExePath is set), "
-                 "the system folders, then each folder on PATH"}};
+      {"ed.exe",
+       "in the launcher's folder, the current folder (unless NoDefaultCurrentDirectoryInExePath is set), "
+       "the system folders, then each folder on PATH"}};
   for (const auto& [candidate, where] : places) EXPECT_EQ(WhereWindowsLooks(candidate), where) << candidate;
 }
 

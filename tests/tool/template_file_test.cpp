@@ -42,7 +42,8 @@ TEST_P(RoundTrip, SetThenShowGivesTheTemplateBack) {
     EXPECT_EQ(offset, kBuiltBlockOffset);
     EXPECT_EQ(ReadStoredTemplate(file, offset), GetParam().text);
     EXPECT_EQ(Outside(file), Outside(original));
-    std::string rest = file.substr(offset + kTemplateOffset + GetParam().text.size(), kMaxTemplateSize - GetParam().text.size());
+    std::string rest =
+        file.substr(offset + kTemplateOffset + GetParam().text.size(), kMaxTemplateSize - GetParam().text.size());
     EXPECT_EQ(rest, std::string(rest.size(), '\0'));
     EXPECT_EQ(ReadLe32(file, kChecksumOffset), pe32Plus ? GetParam().checksum64 : GetParam().checksum32);
   }
@@ -153,15 +154,20 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"TooLong", kPe, std::string(244, 'x'), "the template is 244 bytes long; the block holds at most 243"},
         Refusal{"NulInside", kPe, std::string("ed\0%s", 5), "the template holds a NUL byte"},
         Refusal{"EmptyTemplate", kPe, "", "the template is empty: the launcher would start nothing"},
-        Refusal{"C1Csi", kPe, "ed \xc2\x9b" "2J %s",
+        Refusal{"C1Csi", kPe,
+                "ed \xc2\x9b"
+                "2J %s",
                 "the template holds a control character (<0xC2><0x9B> at byte 3); only tab may stand in a command"},
-        Refusal{"C1NextLine", kPe, "\"C:\\\xc3\xa9" "d\\ed.exe\" %s\xc2\x85",
+        Refusal{"C1NextLine", kPe,
+                "\"C:\\\xc3\xa9"
+                "d\\ed.exe\" %s\xc2\x85",
                 "the template holds a control character (<0xC2><0x85> at byte 18); only tab may stand in a command"},
         Refusal{"Signed", kSigned, "ed %s",
                 "the file is signed (Authenticode); rewriting it breaks the signature (--force removes it)", false},
         Refusal{"CarriageReturn", kPe, "evil.exe [%s]\r\"C:\\Ed\\ed.exe\" \"%s\"",
                 "the template holds a control character (<0x0D> at byte 13); only tab may stand in a command"},
-        Refusal{"LineFeed", kPe, "ed %s\n", "the template holds a control character (<0x0A> at byte 5); only tab may stand in a command"},
+        Refusal{"LineFeed", kPe, "ed %s\n",
+                "the template holds a control character (<0x0A> at byte 5); only tab may stand in a command"},
         Refusal{"HoldsTheMarker", kPe, "ed __FILENAME__ %s",
                 "the template holds the marker __FILENAME__; the block could not be found again"},
         // Bogus entries that --force would once have cut: into the program's section, the last

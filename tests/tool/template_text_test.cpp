@@ -6,21 +6,24 @@ namespace {
 
 TEST(TemplateText, WarningsNameWhatWillGoWrong) {
   const std::string noPlaceholder = "the template has no %s: the file name given to the launcher will be dropped";
-  const std::string notUtf8 = "the template is not UTF-8 text: Windows 10 version 1903 and later read it as UTF-8, so its "
-                              "non-ASCII characters will come out wrong";
+  const std::string notUtf8 =
+      "the template is not UTF-8 text: Windows 10 version 1903 and later read it as UTF-8, so its "
+      "non-ASCII characters will come out wrong";
   auto unquoted = [](const std::string& before) {
     return "the program path is not in double quotes and holds a space: Windows may start " + before +
            " instead; put the path in double quotes";
   };
-  auto relative = [](const std::string& program, const std::string& where = "in the launcher's folder, the current "
-                                                                             "folder, the system folders, then each "
-                                                                             "folder on PATH") {
+  auto relative = [](const std::string& program, const std::string& where =
+                                                     "in the launcher's folder, the current "
+                                                     "folder, the system folders, then each "
+                                                     "folder on PATH") {
     return "the program is named without a full path (" + program + "): Windows looks for it " + where +
            "; the current folder is the caller's, where a file opened from a download folder can bring its own; give "
            "its full path";
   };
-  const std::string bare = "in the launcher's folder, the current folder (unless NoDefaultCurrentDirectoryInExePath "
-                           "is set), the system folders, then each folder on PATH";
+  const std::string bare =
+      "in the launcher's folder, the current folder (unless NoDefaultCurrentDirectoryInExePath "
+      "is set), the system folders, then each folder on PATH";
   const std::string neverStarts = ", and the launcher will start nothing; ";
   const std::vector<std::pair<std::string, std::vector<std::string>>> rows = {
       {R"("C:\Program Files\Ed\ed.exe" "%s")", {}},
@@ -35,8 +38,7 @@ TEST(TemplateText, WarningsNameWhatWillGoWrong) {
       {R"(C:/Program Files/Ed/ed.exe %s)", {unquoted("C:/Program.exe")}},
       {R"(C:\Tools\My Editor.exe "%s")", {unquoted(R"(C:\Tools\My.exe)")}},
       {R"(C:\Program Files (x86)\Editor\ed.exe "%s")", {unquoted(R"(C:\Program.exe or C:\Program Files.exe)")}},
-      {"C:\\Apps\\Visual Edit 2\\ed.exe\t\"%s\"",
-       {unquoted(R"(C:\Apps\Visual.exe or C:\Apps\Visual Edit.exe)")}},
+      {"C:\\Apps\\Visual Edit 2\\ed.exe\t\"%s\"", {unquoted(R"(C:\Apps\Visual.exe or C:\Apps\Visual Edit.exe)")}},
       {R"(C:\Tools\ed.exe Files\x.exe %s)",
        {R"(the program is not in double quotes, and the text names two programs: C:\Tools\ed.exe (the words after )"
         R"(it its arguments), or C:\Tools\ed.exe Files\x.exe; Windows starts the first that exists; put the one you )"
@@ -46,16 +48,22 @@ TEST(TemplateText, WarningsNameWhatWillGoWrong) {
       {R"(notepad.exe "%s")", {relative("notepad.exe", bare)}},
       {R"("tools\ed.exe" "%s")", {relative(R"(tools\ed.exe)")}},
       {R"(.\ed.exe "%s")", {relative(R"(.\ed.exe)", "from the current folder")}},
-      {R"("" "%s")", {"the program's name is empty (\"\"): Windows finds no program" + neverStarts +
-                      "put the program's path between the quotes"}},
-      {"\"C:\\\xc9" "diteur\\ed.exe\" %s", {notUtf8}},
+      {R"("" "%s")",
+       {"the program's name is empty (\"\"): Windows finds no program" + neverStarts +
+        "put the program's path between the quotes"}},
+      {"\"C:\\\xc9"
+       "diteur\\ed.exe\" %s",
+       {notUtf8}},
       {"viewer", {noPlaceholder, relative("viewer", bare)}},
       {R"(  C:\Ed\ed.exe "%s")",
        {"the template begins with a blank: Windows reads an empty program name there" + neverStarts + "remove it"}},
-      {R"("C:\Ed\ed.exe %s)", {"the double quote before the program is never closed: Windows finds no program" +
-                                neverStarts + "close it after the program's path"}},
-      {R"(C:\Tools\ed.exe"%s")", {R"(the program (C:\Tools\ed.exe) runs on into a double quote with no space )"
-                                  "between: Windows reads them as one name" + neverStarts + "put a space after the program"}},
+      {R"("C:\Ed\ed.exe %s)",
+       {"the double quote before the program is never closed: Windows finds no program" + neverStarts +
+        "close it after the program's path"}},
+      {R"(C:\Tools\ed.exe"%s")",
+       {R"(the program (C:\Tools\ed.exe) runs on into a double quote with no space )"
+        "between: Windows reads them as one name" +
+        neverStarts + "put a space after the program"}},
       {R"(%systemdrive%\Tools\ed.exe "%s")",
        {"%systemdrive% is not expanded: the launcher starts the command as it stands, and its %s is a placeholder "
         "that the file name replaces; write the value itself"}}};
@@ -63,17 +71,27 @@ TEST(TemplateText, WarningsNameWhatWillGoWrong) {
 }
 
 TEST(TemplateText, FromFileAndShown) {
-  const std::vector<std::pair<std::string, std::string>> files = {
-      {"ed %s\n", "ed %s"}, {"ed %s\r\n", "ed %s"}, {"ed %s\n\n", "ed %s\n"}, {"\xef\xbb\xbf" "ed %s\r\n", "ed %s"}};
+  const std::vector<std::pair<std::string, std::string>> files = {{"ed %s\n", "ed %s"},
+                                                                  {"ed %s\r\n", "ed %s"},
+                                                                  {"ed %s\n\n", "ed %s\n"},
+                                                                  {"\xef\xbb\xbf"
+                                                                   "ed %s\r\n",
+                                                                   "ed %s"}};
   for (auto [bytes, text] : files) {
     EXPECT_EQ(TemplateFromFile(bytes), "");
     EXPECT_EQ(bytes, text);
   }
-  for (std::string utf16 : {std::string("\xff\xfe" "e\0d\0", 6), std::string("e\0d\0", 4), std::string("\xfe\xff\0e\0d", 6)})
+  for (std::string utf16 : {std::string("\xff\xfe"
+                                        "e\0d\0",
+                                        6),
+                            std::string("e\0d\0", 4), std::string("\xfe\xff\0e\0d", 6)})
     EXPECT_EQ(TemplateFromFile(utf16), "the template file is UTF-16 text; save it as UTF-8");
   EXPECT_EQ(Printable("evil.exe\r\"C:\\Ed\\ed.exe\"\t%s\x7f"), "evil.exe<0x0D>\"C:\\Ed\\ed.exe\"<0x09>%s<0x7F>");
   // C1 controls, and bytes of no UTF-8 character (a terminal may take 0x9B for CSI); é stays.
-  EXPECT_EQ(Printable("a\xc2\x9b" "b\x9b" "c\xc3\xa9\xc2\x85"), "a<0xC2><0x9B>b<0x9B>c\xc3\xa9<0xC2><0x85>");
+  EXPECT_EQ(Printable("a\xc2\x9b"
+                      "b\x9b"
+                      "c\xc3\xa9\xc2\x85"),
+            "a<0xC2><0x9B>b<0x9B>c\xc3\xa9<0xC2><0x85>");
 }
 
 }  // namespace

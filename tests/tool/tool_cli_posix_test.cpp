@@ -97,8 +97,8 @@ TEST_F(Tool, CheckSaysWhenWindowsTriesNothing) {
 
 // The commands of Windows' registry say that they run on Windows, as usage errors.
 TEST_F(Tool, RegistryCommandsAreWindowsOnes) {
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"register", exe_, ".txt"}, {"unregister", exe_}, {"check", ".txt"}}) {
+  for (const auto& args :
+       std::vector<std::vector<std::string>>{{"register", exe_, ".txt"}, {"unregister", exe_}, {"check", ".txt"}}) {
     ProcessResult result = Run(args);
     EXPECT_EQ(result.exitCode, 2) << args[0];
     EXPECT_NE(result.err.find("runs on Windows only"), std::string::npos) << result.err;
@@ -159,10 +159,12 @@ TEST_F(Tool, EndedWhileWritingLeavesNothingBehind) {
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     // What the tool inherits: the ignored signal, the size limit.
-    struct sigaction ignore {}, before {};
+    struct sigaction ignore {
+    }, before{};
     ignore.sa_handler = SIG_IGN;
     if (row.ignoredByCaller) sigaction(row.signal, &ignore, &before);
-    struct rlimit limit {}, unlimited {};
+    struct rlimit limit {
+    }, unlimited{};
     getrlimit(RLIMIT_FSIZE, &unlimited);
     limit = unlimited;
     limit.rlim_cur = row.sizeLimit;

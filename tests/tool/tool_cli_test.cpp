@@ -9,8 +9,14 @@
 namespace {
 
 TEST_F(Tool, HelpAndVersion) {
-  for (auto args : {std::vector<std::string>{"--help"}, {"set", "--help"}, {"show", "--help"}, {"set", exe_, "x", "-h"},
-                    {"check", "--help"}, {"help"}, {"/?"}, {"set", "/?"}}) {
+  for (auto args : {std::vector<std::string>{"--help"},
+                    {"set", "--help"},
+                    {"show", "--help"},
+                    {"set", exe_, "x", "-h"},
+                    {"check", "--help"},
+                    {"help"},
+                    {"/?"},
+                    {"set", "/?"}}) {
     ProcessResult help = Run(args);
     EXPECT_EQ(help.exitCode, 0) << testing::PrintToString(args);
     EXPECT_EQ(help.out.rfind("Usage:", 0), 0u) << help.out;
@@ -24,14 +30,26 @@ TEST_F(Tool, HelpAndVersion) {
 }
 
 TEST_F(Tool, UsageErrorsExitTwo) {
-  const std::vector<std::vector<std::string>> cases = {
-      {}, {"bogus"}, {"show"}, {"show", exe_, exe_}, {"show", "--force", exe_}, {"set", exe_},
-      {"set", exe_, "a", "b"}, {"set", exe_, "x", "--frobnicate"}, {"set", exe_, "x", "--from-file", "f"},
-      {"set", exe_, "--output"}, {"set", "--offset", exe_, "x"}, {"show", "-"}, {"set", "-", "x"},
-      {"set", exe_, "x", "--output", "-"}, {"set", exe_, "x", "--program", "C:\\Ed\\ed.exe"},
-      {"set", exe_, "--program", "C:\\Ed\\ed.exe", "--from-file", "f"}, {"set", exe_, "--arguments", "-n"},
-      {"check", exe_, "--program", "C:\\Ed\\ed.exe"}, {"show", "--program", "C:\\Ed\\ed.exe", exe_},
-      {"show", exe_, "--arguments", "-n"}};
+  const std::vector<std::vector<std::string>> cases = {{},
+                                                       {"bogus"},
+                                                       {"show"},
+                                                       {"show", exe_, exe_},
+                                                       {"show", "--force", exe_},
+                                                       {"set", exe_},
+                                                       {"set", exe_, "a", "b"},
+                                                       {"set", exe_, "x", "--frobnicate"},
+                                                       {"set", exe_, "x", "--from-file", "f"},
+                                                       {"set", exe_, "--output"},
+                                                       {"set", "--offset", exe_, "x"},
+                                                       {"show", "-"},
+                                                       {"set", "-", "x"},
+                                                       {"set", exe_, "x", "--output", "-"},
+                                                       {"set", exe_, "x", "--program", "C:\\Ed\\ed.exe"},
+                                                       {"set", exe_, "--program", "C:\\Ed\\ed.exe", "--from-file", "f"},
+                                                       {"set", exe_, "--arguments", "-n"},
+                                                       {"check", exe_, "--program", "C:\\Ed\\ed.exe"},
+                                                       {"show", "--program", "C:\\Ed\\ed.exe", exe_},
+                                                       {"show", exe_, "--arguments", "-n"}};
   for (const auto& args : cases) {
     ProcessResult result = Run(args);
     EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(args);
@@ -44,7 +62,8 @@ TEST_F(Tool, UsageErrorsExitTwo) {
 TEST_F(Tool, ShowPrintsTheTemplateAndOffset) {
   EXPECT_EQ(Show(exe_), "\"D:\\Program Files\\ZEPHANTA\\Ovrix.exe\" \"%s\"\n");
   ProcessResult shown = Run({"show", "--offset", exe_});
-  EXPECT_EQ(shown.out, "\"D:\\Program Files\\ZEPHANTA\\Ovrix.exe\" \"%s\"\n" + std::to_string(kBuiltBlockOffset) + "\n");
+  EXPECT_EQ(shown.out,
+            "\"D:\\Program Files\\ZEPHANTA\\Ovrix.exe\" \"%s\"\n" + std::to_string(kBuiltBlockOffset) + "\n");
   // What is shown is what starts: a CR does not hide the program before it.
   PeShape hidden;
   hidden.templateText = "evil.exe [%s]\r\"C:\\Ed\\ed.exe\" \"%s\"";
@@ -53,9 +72,9 @@ TEST_F(Tool, ShowPrintsTheTemplateAndOffset) {
 }
 
 TEST_F(Tool, SetRoundTrips) {
-  for (std::string text : {std::string(R"("C:\Ed\ed.exe" "%s")"), std::string(243, 'y'),
-                           std::string("\"C:\\\xe7\xb7\xa8\xe9\x9b\x86\\na\xc3\xafve.exe\" %s"),
-                           std::string("run 100%%s \"%s\"")}) {
+  for (std::string text :
+       {std::string(R"("C:\Ed\ed.exe" "%s")"), std::string(243, 'y'),
+        std::string("\"C:\\\xe7\xb7\xa8\xe9\x9b\x86\\na\xc3\xafve.exe\" %s"), std::string("run 100%%s \"%s\"")}) {
     ProcessResult set = Run({"set", exe_, text});
     EXPECT_EQ(set.exitCode, 0) << set.err;
     EXPECT_EQ(Show(exe_), text + "\n");
@@ -75,10 +94,12 @@ TEST_F(Tool, ProgramIsQuotedForYou) {
   const std::string kept = ReadBytes(exe_);
   for (const auto& [path, message] : std::vector<std::pair<std::string, std::string>>{
            {"C:\\Ed\\\"ed.exe", "the program path holds a double quote, which no file name holds"},
-           {"C:\\Ed\\ed.exe\t", "the program path holds a control character or bytes of no UTF-8 character (shown as <0xNN>)"},
+           {"C:\\Ed\\ed.exe\t",
+            "the program path holds a control character or bytes of no UTF-8 character (shown as <0xNN>)"},
            {"", "--program names no program"},
-           {"C:\\Sale\\50%sale\\ed.exe", "the program path holds %s, which the launcher would replace with the file "
-                                        "name (a template has no escape for it); rename or move the program"}}) {
+           {"C:\\Sale\\50%sale\\ed.exe",
+            "the program path holds %s, which the launcher would replace with the file "
+            "name (a template has no escape for it); rename or move the program"}}) {
     ProcessResult refused = Run({"set", exe_, "--program", path});
     EXPECT_EQ(refused.exitCode, 1) << path;
     EXPECT_EQ(refused.err, "opener-template: " + exe_ + ": " + message + "\n");
@@ -87,7 +108,9 @@ TEST_F(Tool, ProgramIsQuotedForYou) {
 }
 
 TEST_F(Tool, FromFileDropsOneNewlineAndAByteOrderMark) {
-  WriteBytes(folder_ + "template.txt", "\xef\xbb\xbf" "C:\\Ed\\ed.exe \"%s\"\r\n");
+  WriteBytes(folder_ + "template.txt",
+             "\xef\xbb\xbf"
+             "C:\\Ed\\ed.exe \"%s\"\r\n");
   EXPECT_EQ(Run({"set", exe_, "--from-file", folder_ + "template.txt"}).exitCode, 0);
   EXPECT_EQ(Show(exe_), "C:\\Ed\\ed.exe \"%s\"\n");
   EXPECT_EQ(Run({"set", "--from-file", "-", exe_}, "C:\\from\\stdin.exe %s\n").exitCode, 0);
@@ -95,7 +118,10 @@ TEST_F(Tool, FromFileDropsOneNewlineAndAByteOrderMark) {
 
   const std::string kept = ReadBytes(exe_);
   const std::vector<std::pair<std::string, std::string>> refused = {
-      {std::string("\xff\xfe" "e\0d\0 \0%\0s\0", 12), "the template file is UTF-16 text; save it as UTF-8"},
+      {std::string("\xff\xfe"
+                   "e\0d\0 \0%\0s\0",
+                   12),
+       "the template file is UTF-16 text; save it as UTF-8"},
       {"ed %s\n\n", "the template holds a control character (<0x0A> at byte 5); only tab may stand in a command"},
       {std::string(5000, 'x'), "larger than 4096 bytes, more than any template"},
       {"", "the template is empty: the launcher would start nothing"},
@@ -104,8 +130,8 @@ TEST_F(Tool, FromFileDropsOneNewlineAndAByteOrderMark) {
     WriteBytes(folder_ + "template.txt", bytes);
     ProcessResult result = Run({"set", exe_, "--from-file", folder_ + "template.txt"});
     EXPECT_EQ(result.exitCode, 1);
-    std::string named = message.rfind("larger", 0) == 0 || message.rfind("the template file", 0) == 0
-                            ? folder_ + "template.txt" : exe_;
+    std::string named =
+        message.rfind("larger", 0) == 0 || message.rfind("the template file", 0) == 0 ? folder_ + "template.txt" : exe_;
     EXPECT_EQ(result.err, "opener-template: " + named + ": " + message + "\n");
   }
   EXPECT_EQ(ReadBytes(exe_), kept);
@@ -127,10 +153,13 @@ TEST_F(Tool, RefusalsSayWhyAndChangeNothing) {
   signedShape.certificate = "certificate table";
   const std::vector<Case> cases = {
       {"MZ but nothing else", "ed %s", "not a Windows executable (no MZ header)"},
-      {pe.substr(0, 0x300), "ed %s", "the template block does not fit: fewer than 256 bytes from the marker to the end of the file"},
-      {pe + "__FILENAME__", "ed %s", "the marker __FILENAME__ stands more than once; which block is the template is ambiguous"},
+      {pe.substr(0, 0x300), "ed %s",
+       "the template block does not fit: fewer than 256 bytes from the marker to the end of the file"},
+      {pe + "__FILENAME__", "ed %s",
+       "the marker __FILENAME__ stands more than once; which block is the template is ambiguous"},
       {pe, std::string(300, 'z'), "the template is 300 bytes long; the block holds at most 243"},
-      {BuildPe(signedShape), "ed %s", "the file is signed (Authenticode); rewriting it breaks the signature (--force removes it)"}};
+      {BuildPe(signedShape), "ed %s",
+       "the file is signed (Authenticode); rewriting it breaks the signature (--force removes it)"}};
   for (const Case& c : cases) {
     WriteBytes(exe_, c.file);
     ProcessResult result = Run({"set", exe_, c.text});
@@ -199,9 +228,14 @@ TEST_F(Tool, ForceRemovesTheSignature) {
 TEST_F(Tool, WarningsStillWrite) {
   ProcessResult result = Run({"set", exe_, R"(C:\Program Files\Ed\ed.exe)"});
   EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.err,
-            "opener-template: " + exe_ + ": warning: the template has no %s: the file name given to the launcher will be dropped\n"
-            "opener-template: " + exe_ + R"(: warning: the program path is not in double quotes and holds a space: Windows may start C:\Program.exe instead; put the path in double quotes)" "\n");
+  EXPECT_EQ(
+      result.err,
+      "opener-template: " + exe_ +
+          ": warning: the template has no %s: the file name given to the launcher will be dropped\n"
+          "opener-template: " +
+          exe_ +
+          R"(: warning: the program path is not in double quotes and holds a space: Windows may start C:\Program.exe )"
+          "instead; put the path in double quotes\n");
   EXPECT_EQ(Show(exe_), "C:\\Program Files\\Ed\\ed.exe\n");
 }
 

@@ -18,7 +18,8 @@ TEST_F(Tool, KeepsCharactersOutsideTheCodePage) {
   }
   const std::string legacy = folder_ + "opener-template-legacy.exe";
   WriteBytes(legacy, tool);
-  const std::string text = "\"C:\\\xd0\x9f\xd1\x80\xd0\xbe\xd0\xb3\xd1\x80\xd0\xb0\xd0\xbc\xd0\xbc\xd1\x8b\\ed.exe\" \"%s\"";
+  const std::string text =
+      "\"C:\\\xd0\x9f\xd1\x80\xd0\xbe\xd0\xb3\xd1\x80\xd0\xb0\xd0\xbc\xd0\xbc\xd1\x8b\\ed.exe\" \"%s\"";
   ProcessResult set = RunProcess(legacy, {"set", exe_, text});
   EXPECT_EQ(set.exitCode, 0) << set.err;
   EXPECT_NE(set.err.find("warning: this Windows reads programs' text in code page "), std::string::npos) << set.err;

@@ -13,8 +13,8 @@ namespace {
 // non-ASCII names come from loops.
 struct Caller {
   const char* name;
-  const char* batch;     // after: cd /d {dir}, with the launchers' folder on PATH
-  std::string arguments;  // what the program reads, tab-separated
+  const char* batch;          // after: cd /d {dir}, with the launchers' folder on PATH
+  std::string arguments;      // what the program reads, tab-separated
   const char* reg = nullptr;  // an association imported with regedit first
 };
 
@@ -41,12 +41,15 @@ TEST_P(Callers, HandTheProgramItsArguments) {
   for (std::size_t at = 0; (at = regOwn.find('\\', at)) != std::string::npos; at += 2) regOwn.insert(at, 1, '\\');
   const std::wstring file = kind.path.substr(kind.path.rfind(L'\\') + 1);
   auto expand = [&](const std::string& text) {
-    return Substituted(text, {{"{dir}", Utf8(dir)}, {"{own}", Utf8(kind.path)}, {"{reg-own}", regOwn},
-                              {"{name}", Utf8(file.substr(0, file.size() - 4))}, {"{x}", kind.waits ? "w" : ""}});
+    return Substituted(text, {{"{dir}", Utf8(dir)},
+                              {"{own}", Utf8(kind.path)},
+                              {"{reg-own}", regOwn},
+                              {"{name}", Utf8(file.substr(0, file.size() - 4))},
+                              {"{x}", kind.waits ? "w" : ""}});
   };
-  for (const std::string& name : {std::string("c.txt"), std::string("d.txt"), std::string("budget 2027.txt"),
-                                  kUnicodeName + ".uni", std::string("budget 2027.oq1{x}"),
-                                  std::string("budget 2027.oq3{x}"), kUnicodeName + ".oq2{x}"})
+  for (const std::string& name :
+       {std::string("c.txt"), std::string("d.txt"), std::string("budget 2027.txt"), kUnicodeName + ".uni",
+        std::string("budget 2027.oq1{x}"), std::string("budget 2027.oq3{x}"), kUnicodeName + ".oq2{x}"})
     WriteBytes(Utf8(dir + L"\\" + Utf16(expand(name))), "text\r\n");
   std::string batch = "@echo off\r\ncd /d \"" + Utf8(dir) + "\"\r\nset PATH=" + Utf8(TestDir()) + ";%PATH%\r\n";
   if (row.reg) {
@@ -69,27 +72,27 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, Callers,
     testing::Combine(
         testing::ValuesIn(kLaunchers),
-        testing::Values(
-            Caller{"QuotedPath", R"("{own}" "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
-            Caller{"ShortNameQuoted", R"({name} "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
-            Caller{"ShortNameUnquoted", R"({name} {dir}\budget 2027.txt)", R"({dir}\budget 2027.txt)"},
-            Caller{"NewNameUnquoted", R"({name} {dir}\new plan.txt)", R"({dir}\new plan.txt)"},
-            Caller{"ForLoop", R"(for %%f in (*.uni) do {name} "%%f")", kUnicodeName + ".uni"},
-            Caller{"DroppedNameWithSpaceAndWithout", R"("{own}" "{dir}\budget 2027.txt" c.txt)",
-                   "{dir}\\budget 2027.txt\tc.txt"},
-            Caller{"DroppedTwoWithoutSpaces", R"("{own}" c.txt d.txt)", "c.txt\td.txt"},
-            Caller{"DroppedThree", R"(for %%f in (*.uni) do "{own}" c.txt "%%~ff" d.txt)",
-                   "c.txt\t{dir}\\" + kUnicodeName + ".uni\td.txt"},
-            Caller{"StartEmptyTitle", R"(start "" {name} "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
-            Caller{"StartWithParameters", R"(start "" "{own}" "{dir}\budget 2027.txt" -n12)",
-                   "{dir}\\budget 2027.txt\t-n12"},
-            Caller{"StartWithNoFile", R"(start "" {name})", ""},
-            Caller{"AssociationQuoted", R"(start "" "{dir}\budget 2027.oq1{x}")", R"({dir}\budget 2027.oq1{x})",
-                   kQuotedAssociation.c_str()},
-            Caller{"AssociationUnquoted", R"(for %%f in (*.oq2{x}) do start "" "%%f")",
-                   "{dir}\\" + kUnicodeName + ".oq2{x}", kUnquotedAssociation.c_str()},
-            Caller{"AssociationWithParameter", R"(start "" "{dir}\budget 2027.oq3{x}" -n12)",
-                   "{dir}\\budget 2027.oq3{x}\t-n12", kParametersAssociation.c_str()})),
+        testing::Values(Caller{"QuotedPath", R"("{own}" "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
+                        Caller{"ShortNameQuoted", R"({name} "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
+                        Caller{"ShortNameUnquoted", R"({name} {dir}\budget 2027.txt)", R"({dir}\budget 2027.txt)"},
+                        Caller{"NewNameUnquoted", R"({name} {dir}\new plan.txt)", R"({dir}\new plan.txt)"},
+                        Caller{"ForLoop", R"(for %%f in (*.uni) do {name} "%%f")", kUnicodeName + ".uni"},
+                        Caller{"DroppedNameWithSpaceAndWithout", R"("{own}" "{dir}\budget 2027.txt" c.txt)",
+                               "{dir}\\budget 2027.txt\tc.txt"},
+                        Caller{"DroppedTwoWithoutSpaces", R"("{own}" c.txt d.txt)", "c.txt\td.txt"},
+                        Caller{"DroppedThree", R"(for %%f in (*.uni) do "{own}" c.txt "%%~ff" d.txt)",
+                               "c.txt\t{dir}\\" + kUnicodeName + ".uni\td.txt"},
+                        Caller{"StartEmptyTitle", R"(start "" {name} "{dir}\budget 2027.txt")",
+                               R"({dir}\budget 2027.txt)"},
+                        Caller{"StartWithParameters", R"(start "" "{own}" "{dir}\budget 2027.txt" -n12)",
+                               "{dir}\\budget 2027.txt\t-n12"},
+                        Caller{"StartWithNoFile", R"(start "" {name})", ""},
+                        Caller{"AssociationQuoted", R"(start "" "{dir}\budget 2027.oq1{x}")",
+                               R"({dir}\budget 2027.oq1{x})", kQuotedAssociation.c_str()},
+                        Caller{"AssociationUnquoted", R"(for %%f in (*.oq2{x}) do start "" "%%f")",
+                               "{dir}\\" + kUnicodeName + ".oq2{x}", kUnquotedAssociation.c_str()},
+                        Caller{"AssociationWithParameter", R"(start "" "{dir}\budget 2027.oq3{x}" -n12)",
+                               "{dir}\\budget 2027.oq3{x}\t-n12", kParametersAssociation.c_str()})),
     [](const testing::TestParamInfo<std::tuple<Kind, Caller>>& param) {
       return std::string(std::get<0>(param.param).name) + "_" + std::get<1>(param.param).name;
     });

@@ -10,10 +10,10 @@ namespace {
 // Q Tools (x64)\ed.exe, tools\rec.exe, ed.d\ed.exe, a text file bad.exe, and the launcher.
 struct CheckRow {
   const char* name;
-  const char* text;      // the template; {dir} stands for the row's folder
-  const char* program;   // what check names, under {dir}; "" for none
-  DWORD exitCode = 0;    // the launcher's exit code
-  bool planted = false;  // a planted Ed.exe beside Ed Dir
+  const char* text;               // the template; {dir} stands for the row's folder
+  const char* program;            // what check names, under {dir}; "" for none
+  DWORD exitCode = 0;             // the launcher's exit code
+  bool planted = false;           // a planted Ed.exe beside Ed Dir
   const char* started = nullptr;  // what runs in the end, when not `program` (a batch file's program)
   std::size_t textLength = 0;     // TEXT: a.txt, or this many x's
   bool waits = false;             // opener-wait.exe, which starts its program with CreateProcess
@@ -32,7 +32,8 @@ class CheckFolder : public Launcher {
     const std::wstring recorder = TestDir() + L"recorder.exe";
     for (const wchar_t* folder : {L"", L"\\Ed Dir", L"\\Q Tools (x64)", L"\\tools", L"\\ed.d"})
       CreateDirectoryW((dir_ + folder).c_str(), nullptr);
-    for (const wchar_t* program : {L"\\Ed Dir\\ed.exe", L"\\Q Tools (x64)\\ed.exe", L"\\tools\\rec.exe", L"\\ed.d\\ed.exe"})
+    for (const wchar_t* program :
+         {L"\\Ed Dir\\ed.exe", L"\\Q Tools (x64)\\ed.exe", L"\\tools\\rec.exe", L"\\ed.d\\ed.exe"})
       EXPECT_TRUE(CopyFileW(recorder.c_str(), (dir_ + program).c_str(), FALSE));
     WriteBytes(Utf8(dir_ + L"\\Ed Dir\\ed.bat"), "@\"%~dp0ed.exe\" %*\r\n");
     WriteBytes(Utf8(dir_ + L"\\run.bat"), "@\"%~dp0Ed Dir\\ed.exe\" %*\r\n");
@@ -58,7 +59,8 @@ TEST_P(CheckAgrees, WithWhatTheLauncherStarts) {
   ProcessResult check = RunProcess(tool, {"check", Utf8(launcher), tail});
   // As a "%1" association starts the launcher, or as given when TEXT brings quotes.
   const std::string argument = tail.find('"') == std::string::npos ? "\"" + tail + "\"" : tail;
-  EXPECT_NE(check.out.find("ran:      \"" + Utf8(launcher) + "\" " + argument + "   ("), std::string::npos) << check.out;
+  EXPECT_NE(check.out.find("ran:      \"" + Utf8(launcher) + "\" " + argument + "   ("), std::string::npos)
+      << check.out;
   const std::string program = *row.program ? Utf8(dir) + "\\" + row.program : "";
   const std::string said = check.out.substr(check.out.find("program:  ") + 10);
   if (program.empty()) {
@@ -96,7 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
                     CheckRow{"UnquotedNoneShorter", R"({dir}\Q Tools (x64)\ed.exe "%s")", R"(Q Tools (x64)\ed.exe)"},
                     CheckRow{"RelativeInOwnFolder", R"(tools\rec.exe "%s")", R"(tools\rec.exe)"},
                     CheckRow{"TabAfterProgram", "{dir}\\tools\\rec.exe\t\"%s\"", R"(tools\rec.exe)"},
-                    CheckRow{"BatchFile", R"("{dir}\Ed Dir\ed.bat" "%s")", R"(Ed Dir\ed.bat)", 0, false, R"(Ed Dir\ed.exe)"},
+                    CheckRow{"BatchFile", R"("{dir}\Ed Dir\ed.bat" "%s")", R"(Ed Dir\ed.bat)", 0, false,
+                             R"(Ed Dir\ed.exe)"},
                     CheckRow{"DotInRelativeFolder", R"(ed.d\ed "%s")", "", 2},
                     CheckRow{"BlankFirst", R"( "{dir}\tools\rec.exe" "%s")", "", 2},
                     CheckRow{"Unclosed", R"("{dir}\tools\rec.exe -n)", "", 2},
@@ -150,14 +153,14 @@ TEST_P(CheckSays, WhatNoRunShows) {
   EXPECT_TRUE(ReadBytes(Utf8(record_)).empty()) << "check let a program run";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, CheckSays,
-    testing::Values(
-        CheckSaysRow{"Itself", R"("{dir}\opener.exe" "%s")",
-                     "program:  none: the template starts the launcher itself", 1},
-        CheckSaysRow{"CmdItself", R"(C:\Windows\System32\cmd.exe /c rem "%s")", "cmd.exe   (Windows starts it)", 0},
-        CheckSaysRow{"NotOurs", R"("{dir}\tools\rec.exe" "%s")",
-                     "not run:  {launcher} is not a launcher of this release", 1, true}),
-    [](const testing::TestParamInfo<CheckSaysRow>& row) { return std::string(row.param.name); });
+INSTANTIATE_TEST_SUITE_P(Rows, CheckSays,
+                         testing::Values(CheckSaysRow{"Itself", R"("{dir}\opener.exe" "%s")",
+                                                      "program:  none: the template starts the launcher itself", 1},
+                                         CheckSaysRow{"CmdItself", R"(C:\Windows\System32\cmd.exe /c rem "%s")",
+                                                      "cmd.exe   (Windows starts it)", 0},
+                                         CheckSaysRow{"NotOurs", R"("{dir}\tools\rec.exe" "%s")",
+                                                      "not run:  {launcher} is not a launcher of this release", 1,
+                                                      true}),
+                         [](const testing::TestParamInfo<CheckSaysRow>& row) { return std::string(row.param.name); });
 
 }  // namespace

@@ -60,7 +60,8 @@ TEST_F(FileTypes, ForEveryoneOpenThroughTheLauncherAndComeBack) {
     WaitForSingleObject(open.hProcess, 30000);
     CloseHandle(open.hProcess);
   }
-  EXPECT_EQ(Records(), std::vector<std::string>{"5\t\"" + Utf8(TestDir()) + "recorder.exe\" \"" + Utf8(document) + "\""});
+  EXPECT_EQ(Records(),
+            std::vector<std::string>{"5\t\"" + Utf8(TestDir()) + "recorder.exe\" \"" + Utf8(document) + "\""});
 
   ProcessResult check = Tool({"check", ".oqr"});
   EXPECT_EQ(check.exitCode, 0) << check.out;

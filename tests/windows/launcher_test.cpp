@@ -16,8 +16,8 @@ std::wstring LongNonAsciiFolder(const std::wstring& base, const std::wstring& fi
 
 struct Row {
   const char* name;
-  const char* commandLine;  // "{own}" stands for the launcher's full path
-  const char* gets;         // what the recorder's command line holds after "recorder.exe "
+  const char* commandLine;       // "{own}" stands for the launcher's full path
+  const char* gets;              // what the recorder's command line holds after "recorder.exe "
   const char* folder = nullptr;  // installs the launcher and recorder.exe in a long folder of this name, one
                                  // for each launcher (rows run at once)
 };
@@ -48,6 +48,8 @@ TEST_P(CommandLines, StartTheTemplateWithTheTail) {
   EXPECT_EQ(lines[0], "5\trecorder.exe " + std::string(row.gets));
 }
 
+// One row a line.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Rows, CommandLines,
     testing::Combine(testing::ValuesIn(kLaunchers), testing::Values(
@@ -73,6 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<std::tuple<Kind, Row>>& param) {
       return std::string(std::get<0>(param.param).name) + "_" + std::get<1>(param.param).name;
     });
+// clang-format on
 
 TEST_F(Launcher, OwnPathInAnyAsciiCase) {
   std::wstring upper = kRecording;
@@ -212,7 +215,8 @@ TEST_F(Launcher, ReadsItsBlockAtRunTime) {
 TEST_F(Launcher, TemplateToolPointsACopyAtAnotherProgram) {
   std::wstring copy = TestDir() + L"opener-retargeted.exe";
   std::wstring tool = Utf16(TemplateTool());
-  std::wstring commandLine = L"opener-template set \"" + kRecording + L"\" \"recorder.exe <%s>\" --output \"" + copy + L"\"";
+  std::wstring commandLine =
+      L"opener-template set \"" + kRecording + L"\" \"recorder.exe <%s>\" --output \"" + copy + L"\"";
   DeleteFileW(copy.c_str());
   ASSERT_EQ(Start(tool, commandLine), 0u);
 

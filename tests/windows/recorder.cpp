@@ -31,8 +31,8 @@ std::string Utf8(const wchar_t* text) {
 }
 
 bool Append(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -72,6 +72,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::wstring appended = Environment(L"OPENER_RECORD_APPEND");
   if (!appended.empty() && argv && argc > 1) Append(argv[argc - 1], Utf8(appended.c_str()) + "\n");
   LocalFree(argv);
-  if (!hold.empty()) CloseHandle(CreateFileW((record + L".done").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  if (!hold.empty())
+    CloseHandle(CreateFileW((record + L".done").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   return static_cast<int>(std::wcstoul(Environment(L"OPENER_RECORD_EXIT").c_str(), nullptr, 10));
 }
