@@ -40,13 +40,6 @@ std::string CommandLineOf(HANDLE process) {
   return Utf8(line);
 }
 
-// The identity of the file an open handle reads.
-FileId IdOfHandle(HANDLE file) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!file || !GetFileInformationByHandle(file, &info)) return {};
-  return {info.dwVolumeSerialNumber, static_cast<unsigned long long>(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
-}
-
 constexpr DWORD kWow64Breakpoint = 0x4000001F;  // a 32-bit debuggee's first breakpoint, seen by a 64-bit debugger
 
 }  // namespace
@@ -86,7 +79,7 @@ DryRun RunDry(const std::string& file, const std::string& argument) {
       case CREATE_PROCESS_DEBUG_EVENT:
         if (event.dwProcessId != launcher.dwProcessId && run.program.empty()) {
           run.program = ImagePath(event.u.CreateProcessInfo.hProcess);
-          run.programId = IdOfHandle(event.u.CreateProcessInfo.hFile);
+          run.programId = IdOfOpenFile(event.u.CreateProcessInfo.hFile);
           run.programLine = CommandLineOf(event.u.CreateProcessInfo.hProcess);
         }
         if (event.dwProcessId != launcher.dwProcessId) TerminateProcess(event.u.CreateProcessInfo.hProcess, 1);

@@ -32,6 +32,8 @@ struct FileId {
   bool operator==(const FileId& other) const { return volume == other.volume && index == other.index; }
 };
 FileId IdOfFile(const std::string& path);
+// The identity of the file that an open Windows handle (a HANDLE) reads.
+FileId IdOfOpenFile(void* handle);
 
 // `path` as a full path, read from the current folder as Windows reads it; elsewhere as it is.
 std::string FullPathOf(const std::string& path);

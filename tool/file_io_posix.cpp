@@ -95,6 +95,7 @@ const bool kSeesWindowsFiles = false;
 
 std::string FindProgramFile(const std::string&, const std::string&) { return ""; }
 FileId IdOfFile(const std::string&) { return {}; }
+FileId IdOfOpenFile(void*) { return {}; }
 std::string FullPathOf(const std::string& path) { return path; }
 bool SameFile(const std::string&, const std::string&) { return false; }
 bool NameExistsHere(std::string_view) { return false; }

@@ -82,10 +82,11 @@ std::wstring FullPath(const std::string& path) {
 // SearchPathW reads a name as CreateProcess does: a full path, or one that begins with
 // .\, ..\ or a drive, where it points, any other in the folders given.
 std::string FindProgramFile(const std::string& name, const std::string& launcherFolder) {
-  std::wstring folders = CurrentFolder() + L";" + Variable(L"PATH");
-  if (!launcherFolder.empty())
-    folders = Utf16(launcherFolder) + L";" + CurrentFolder() + L";" + Folder(GetSystemDirectoryW) + L";" +
-              Folder(GetWindowsDirectoryW) + L";" + Variable(L"PATH");
+  const std::wstring here = CurrentFolder() + L";";
+  const std::wstring folders = launcherFolder.empty()
+                                   ? here + Variable(L"PATH")
+                                   : Utf16(launcherFolder) + L";" + here + Folder(GetSystemDirectoryW) + L";" +
+                                         Folder(GetWindowsDirectoryW) + L";" + Variable(L"PATH");
   std::wstring found(32768, L'\0');
   DWORD n = SearchPathW(folders.c_str(), Utf16(name).c_str(), nullptr, static_cast<DWORD>(found.size()), found.data(),
                         nullptr);
@@ -95,13 +96,16 @@ std::string FindProgramFile(const std::string& name, const std::string& launcher
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) ? Utf8(found) : "";
 }
 
+FileId IdOfOpenFile(void* handle) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info)) return {};
+  return {info.dwVolumeSerialNumber, static_cast<unsigned long long>(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+}
+
 FileId IdOfFile(const std::string& path) {
   HANDLE file = CreateFileW(LongPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  BY_HANDLE_FILE_INFORMATION info{};
-  FileId id;
-  if (file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info))
-    id = {info.dwVolumeSerialNumber, static_cast<unsigned long long>(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+  const FileId id = IdOfOpenFile(file);
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   return id;
 }

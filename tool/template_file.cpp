@@ -64,7 +64,7 @@ extern const char kOurLaunchers[];  // our_launchers.cpp
 
 bool IsOurLauncher(std::string_view file, std::size_t offset) {
   PeImage image;
-  if (!ReadPeImage(file, image).empty() || offset + kTemplateBlockSize > file.size()) return false;
+  if (!ReadPeImage(file, image).empty()) return false;
   std::string bytes(file);
   if (image.certificateOffset != 0 && image.certificateOffset <= bytes.size()) {
     bytes.resize(image.certificateOffset);
