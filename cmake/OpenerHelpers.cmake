@@ -43,7 +43,7 @@ function(opener_launcher_options target)
   target_compile_options(${target} PRIVATE -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti
                                            -fno-asynchronous-unwind-tables)
   target_compile_definitions(${target} PRIVATE _GLIBCXX_ASSERTIONS)
-  target_include_directories(${target} PRIVATE "${opener_SOURCE_DIR}/launcher")
+  target_include_directories(${target} PRIVATE "${opener_SOURCE_DIR}/core" "${opener_SOURCE_DIR}/launcher")
 endfunction()
 
 # opener_add_launcher(NAME TEMPLATE text [WAIT] [AS SHIPPED]): a launcher whose block holds

@@ -1,6 +1,8 @@
 // check's dry run with the Win32 debugging API. Rules:
 // - the launcher is started as "FILE" ARGUMENT (as an association starts it), with
 //   DEBUG_PROCESS, so that every process it creates is debugged too;
+// - the launcher's own image must be the file that was read (held open meanwhile, so that
+//   nobody could replace it): any other is ended before it runs;
 // - Windows reports a process it creates (CREATE_PROCESS_DEBUG_EVENT) before that
 //   process has run any code of its own: its image path and command line are read
 //   there, and it is ended there;
@@ -46,10 +48,9 @@ constexpr DWORD kWow64Breakpoint = 0x4000001F;  // a 32-bit debuggee's first bre
 
 const bool kCanDryRun = true;
 
-DryRun RunDry(const std::string& file, const std::string& argument) {
-  DryRun run;
-  std::wstring path(32768, L'\0');
-  path.resize(GetFullPathNameW(Utf16(file).c_str(), static_cast<DWORD>(path.size()), path.data(), nullptr));
+DryRunResult DryRunLauncher(const std::string& file, const std::string& argument, void* held) {
+  DryRunResult run;
+  const std::wstring path = FullPath(file);
   std::wstring line = L"\"" + path + L"\"" + (argument.empty() ? L"" : L" " + Utf16(argument));
   run.launcher = Utf8(path);
   run.commandLine = Utf8(line);
@@ -77,6 +78,13 @@ DryRun RunDry(const std::string& file, const std::string& argument) {
     DWORD status = DBG_CONTINUE;
     switch (event.dwDebugEventCode) {
       case CREATE_PROCESS_DEBUG_EVENT:
+        if (event.dwProcessId == launcher.dwProcessId) {
+          const FileId ran = IdOfOpenFile(event.u.CreateProcessInfo.hFile), read = IdOfOpenFile(held);
+          if (ran.index != 0 && read.index != 0 && !(ran == read)) {
+            run.replaced = true;
+            TerminateProcess(launcher.hProcess, 1);
+          }
+        }
         if (event.dwProcessId != launcher.dwProcessId && run.program.empty()) {
           run.program = ImagePath(event.u.CreateProcessInfo.hProcess);
           run.programId = IdOfOpenFile(event.u.CreateProcessInfo.hFile);

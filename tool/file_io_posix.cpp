@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "file_io_shared.h"
+#include "file_io.h"
 
 namespace {
 
@@ -91,14 +91,6 @@ bool WriteAll(int fd, const std::string& bytes) {
 }  // namespace
 
 const char* const kSeparators = "/";
-const bool kSeesWindowsFiles = false;
-
-std::string FindProgramFile(const std::string&, const std::string&) { return ""; }
-FileId IdOfFile(const std::string&) { return {}; }
-FileId IdOfOpenFile(void*) { return {}; }
-std::string FullPathOf(const std::string& path) { return path; }
-bool SameFile(const std::string&, const std::string&) { return false; }
-bool NameExistsHere(std::string_view) { return false; }
 
 std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size_t limit, bool regularOnly) {
   if (path == "-") return ReadStdin(bytes, limit);
@@ -139,6 +131,13 @@ std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size
   }
   close(fd);
   return error;
+}
+
+HeldFile::~HeldFile() = default;
+
+// Nothing runs a launcher here: there is nothing to hold it against.
+std::string ReadAndHoldFile(const std::string& path, std::string& bytes, std::size_t limit, HeldFile&) {
+  return ReadWholeFile(path, bytes, limit, true);
 }
 
 std::string ReplaceableTarget(const std::string& path, std::string& target) {

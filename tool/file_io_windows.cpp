@@ -6,25 +6,12 @@
 #include <cwchar>
 #include <vector>
 
-#include "file_io_shared.h"
+#include "file_io.h"
 #include "windows_text.h"
 
 namespace {
 
 std::string LastError() { return ErrorText(GetLastError()); }
-
-// The long-path form (\\?\C:\... or \\?\UNC\server\...) of a path, free of the
-// 260-character limit; empty for a device such as NUL or CON.
-std::wstring LongPath(const std::string& path) {
-  std::wstring wide = Utf16(path);
-  if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;
-  DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  std::wstring full(size, L'\0');
-  full.resize(GetFullPathNameW(wide.c_str(), size, full.data(), nullptr));
-  if (full.rfind(L"\\\\.\\", 0) == 0) return L"";
-  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-  return L"\\\\?\\" + full;
-}
 
 HANDLE Open(const std::wstring& longPath, DWORD access, DWORD share, DWORD disposition) {
   if (longPath.empty()) {
@@ -44,88 +31,11 @@ BOOL WINAPI RemoveTemporary(DWORD) {
 }  // namespace
 
 const char* const kSeparators = "\\/";
-const bool kSeesWindowsFiles = true;
-
-bool NameExistsHere(std::string_view name) {
-  return GetFileAttributesW(Utf16(std::string(name)).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 namespace {
 
-std::wstring Folder(UINT(WINAPI* get)(LPWSTR, UINT)) {
-  std::wstring folder(MAX_PATH, L'\0');
-  folder.resize(get(folder.data(), MAX_PATH));
-  return folder;
-}
-
-std::wstring CurrentFolder() {
-  std::wstring folder(GetCurrentDirectoryW(0, nullptr), L'\0');
-  folder.resize(GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data()));
-  return folder;
-}
-
-std::wstring Variable(const wchar_t* name) {
-  std::wstring value(GetEnvironmentVariableW(name, nullptr, 0), L'\0');
-  value.resize(GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size())));
-  return value;
-}
-
-std::wstring FullPath(const std::string& path) {
-  std::wstring wide = Utf16(path);
-  std::wstring full(GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr), L'\0');
-  full.resize(GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
-  return full;
-}
-
-}  // namespace
-
-// SearchPathW reads a name as CreateProcess does: a full path, or one that begins with
-// .\, ..\ or a drive, where it points, any other in the folders given.
-std::string FindProgramFile(const std::string& name, const std::string& launcherFolder) {
-  const std::wstring here = CurrentFolder() + L";";
-  const std::wstring folders = launcherFolder.empty()
-                                   ? here + Variable(L"PATH")
-                                   : Utf16(launcherFolder) + L";" + here + Folder(GetSystemDirectoryW) + L";" +
-                                         Folder(GetWindowsDirectoryW) + L";" + Variable(L"PATH");
-  std::wstring found(32768, L'\0');
-  DWORD n = SearchPathW(folders.c_str(), Utf16(name).c_str(), nullptr, static_cast<DWORD>(found.size()), found.data(),
-                        nullptr);
-  if (n == 0 || n >= found.size()) return "";
-  found.resize(n);
-  DWORD attributes = GetFileAttributesW(found.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) ? Utf8(found) : "";
-}
-
-FileId IdOfOpenFile(void* handle) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info)) return {};
-  return {info.dwVolumeSerialNumber, static_cast<unsigned long long>(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
-}
-
-FileId IdOfFile(const std::string& path) {
-  HANDLE file = CreateFileW(LongPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  const FileId id = IdOfOpenFile(file);
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-  return id;
-}
-
-std::string FullPathOf(const std::string& path) { return Utf8(FullPath(path)); }
-
-bool SameFile(const std::string& a, const std::string& b) {
-  const FileId idA = IdOfFile(a), idB = IdOfFile(b);
-  if (idA.index != 0 && idB.index != 0) return idA == idB;
-  return CompareStringOrdinal(FullPath(a).c_str(), -1, FullPath(b).c_str(), -1, TRUE) == CSTR_EQUAL;
-}
-
-std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size_t limit, bool regularOnly) {
-  if (path == "-") return ReadStdin(bytes, limit);
-  std::wstring longPath = LongPath(path);
-  DWORD attributes = GetFileAttributesW(longPath.c_str());
-  if (longPath.empty() || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)))
-    return "not a regular file";
-  HANDLE file = Open(longPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
-  if (file == INVALID_HANDLE_VALUE) return "cannot read: " + LastError();
+// Reads the open `file` whole, refusing it past `limit` bytes (and, with `regularOnly`,
+// anything but a disk file).
+std::string ReadOpenFile(HANDLE file, std::string& bytes, std::size_t limit, bool regularOnly) {
   std::string error;
   LARGE_INTEGER size{};
   if (regularOnly && GetFileType(file) != FILE_TYPE_DISK)
@@ -145,8 +55,54 @@ std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size
     else
       bytes.append(buffer.data(), n);
   }
+  return error;
+}
+
+// Opens `path` for reading with `share`, refusing a folder or a device name.
+HANDLE OpenToRead(const std::string& path, DWORD share, std::string& error) {
+  const std::wstring longPath = LongPath(path);
+  const DWORD attributes = GetFileAttributesW(longPath.c_str());
+  if (longPath.empty() || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))) {
+    error = "not a regular file";
+    return INVALID_HANDLE_VALUE;
+  }
+  HANDLE file = Open(longPath, GENERIC_READ, share, OPEN_EXISTING);
+  if (file == INVALID_HANDLE_VALUE)
+    error = GetLastError() == ERROR_SHARING_VIOLATION && !(share & FILE_SHARE_WRITE)
+                ? "cannot hold the file unchanged while it runs: another program has it open for writing"
+                : "cannot read: " + LastError();
+  return file;
+}
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size_t limit, bool regularOnly) {
+  if (path == "-") return ReadStdin(bytes, limit);
+  std::string error;
+  HANDLE file = OpenToRead(path, FILE_SHARE_READ | FILE_SHARE_WRITE, error);
+  if (file == INVALID_HANDLE_VALUE) return error;
+  error = ReadOpenFile(file, bytes, limit, regularOnly);
   CloseHandle(file);
   return error;
+}
+
+HeldFile::~HeldFile() {
+  if (handle_ != nullptr) CloseHandle(handle_);
+}
+
+// Shared for reading alone: a writer, a rename over it or a delete is refused while held.
+std::string ReadAndHoldFile(const std::string& path, std::string& bytes, std::size_t limit, HeldFile& held) {
+  std::string error;
+  HANDLE file = OpenToRead(path, FILE_SHARE_READ, error);
+  if (file == INVALID_HANDLE_VALUE) return error;
+  error = ReadOpenFile(file, bytes, limit, true);
+  if (!error.empty()) {
+    CloseHandle(file);
+    return error;
+  }
+  if (held.handle_ != nullptr) CloseHandle(held.handle_);
+  held.handle_ = file;
+  return "";
 }
 
 std::string ReplaceableTarget(const std::string& path, std::string& target) {

@@ -158,3 +158,11 @@ std::string BatchFileOf(std::string_view commandLine) {
   for (; !rest.empty() && rest[0] == '"'; rest.remove_prefix(1)) ++quotes;
   return std::string(rest.substr(0, quotes >= 2 ? rest.find('"') : rest.find_first_of(" \t\"")));
 }
+
+std::string FolderOf(std::string_view path) { return std::string(path.substr(0, path.find_last_of("\\/") + 1)); }
+
+std::string FileNameOf(std::string_view path) { return std::string(path.substr(path.find_last_of("\\/") + 1)); }
+
+std::string FindTemplateProgram(std::string_view name, const std::string& launcherFolder) {
+  return name.empty() ? "" : FindProgramFile(WithDefaultExtension(name), launcherFolder);
+}

@@ -129,7 +129,7 @@ std::size_t Utf16Length(std::string_view text) {
 //   C:\Tools\ed.exe"%s"                       never starts: a quote glued to the program
 //   %systemdrive%\ed.exe "%s"                 never starts: no variable is expanded, %s is eaten
 //   bytes that are not UTF-8                  Windows 10 1903 and later read UTF-8
-std::vector<std::string> TemplateWarnings(std::string_view text) {
+std::vector<std::string> TemplateWarnings(std::string_view text, unsigned codePage) {
   std::vector<std::string> warnings;
   if (text.find(kPlaceholder) == std::string_view::npos)
     warnings.push_back("the template has no %s: the file name given to the launcher will be dropped");
@@ -195,5 +195,11 @@ std::vector<std::string> TemplateWarnings(std::string_view text) {
         "; write the value itself");
     open = close;
   }
+  const bool ascii =
+      std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (codePage != 0 && !ascii)
+    warnings.push_back("this Windows reads programs' text in code page " + std::to_string(codePage) +
+                       ", not UTF-8: the launcher here will read the template's non-ASCII characters in that code "
+                       "page, so they will come out wrong (Windows 10 version 1903 and later read UTF-8)");
   return warnings;
 }

@@ -21,8 +21,9 @@ std::string TemplateFromFile(std::string& bytes);
 // character but tab, C1 controls included, the marker inside), or "".
 std::string CheckTemplateText(std::string_view text);
 
-// What may go wrong with a usable template once the launcher starts it.
-std::vector<std::string> TemplateWarnings(std::string_view text);
+// What may go wrong with a usable template once the launcher starts it, on a Windows that
+// reads programs' text in the ANSI code page `codePage` (0: UTF-8) among them.
+std::vector<std::string> TemplateWarnings(std::string_view text, unsigned codePage = 0);
 
 // The length of `text` (UTF-8) in UTF-16 units, as Windows counts a command.
 std::size_t Utf16Length(std::string_view text);

@@ -28,3 +28,18 @@ std::string ErrorText(unsigned long error) {
     message.pop_back();
   return message.empty() ? "error " + std::to_string(error) : message;
 }
+
+std::wstring FullPath(const std::string& path) {
+  std::wstring wide = Utf16(path);
+  std::wstring full(GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr), L'\0');
+  full.resize(GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
+  return full;
+}
+
+std::wstring LongPath(const std::string& path) {
+  if (path.rfind("\\\\?\\", 0) == 0) return Utf16(path);
+  const std::wstring full = FullPath(path);
+  if (full.rfind(L"\\\\.\\", 0) == 0) return L"";
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}

@@ -3,7 +3,7 @@
 // cases of one system alone are in tool_cli_posix_test.cpp and tool_cli_windows_test.cpp.
 #include <thread>
 
-#include "file_io.h"
+#include "program_search.h"
 #include "tool_fixture.h"
 
 namespace {
@@ -16,7 +16,9 @@ TEST_F(Tool, HelpAndVersion) {
                     {"check", "--help"},
                     {"help"},
                     {"/?"},
-                    {"set", "/?"}}) {
+                    {"set", "/?"},
+                    {"show", "--all-users", "--help"},
+                    {"set", "--output", "--bogus", "/?"}}) {
     ProcessResult help = Run(args);
     EXPECT_EQ(help.exitCode, 0) << testing::PrintToString(args);
     EXPECT_EQ(help.out.rfind("Usage:", 0), 0u) << help.out;

@@ -3,8 +3,8 @@
 
 const bool kCanDryRun = false;
 
-DryRun RunDry(const std::string&, const std::string&) {
-  DryRun run;
+DryRunResult DryRunLauncher(const std::string&, const std::string&, void*) {
+  DryRunResult run;
   run.failure = "only Windows can run a launcher";
   return run;
 }

@@ -1,6 +1,6 @@
 // What reading and replacing files does alike on every system; the system's own calls
 // are in file_io_posix.cpp and file_io_windows.cpp.
-#include "file_io_shared.h"
+#include "file_io.h"
 
 #include <cerrno>
 #include <cstdio>

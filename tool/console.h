@@ -1,6 +1,6 @@
-// What the tool asks of the system it runs on: its arguments, its standard streams, the
-// console and the code page. One implementation per system: system_posix.cpp,
-// system_windows.cpp.
+// The console and the standard streams, and what else the tool asks of the system it runs
+// on: its arguments, the code page, SHA-256. One implementation per system:
+// console_posix.cpp, console_windows.cpp.
 #pragma once
 
 #include <cstdio>

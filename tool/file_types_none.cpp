@@ -4,6 +4,7 @@
 
 const bool kHasRegistry = false;
 
-std::string RegisterTypes(const Registration&) { return "only Windows has file types to register"; }
-std::string UnregisterTypes(const Registration&) { return "only Windows has file types to register"; }
+std::unique_ptr<Registry> OpenClasses(bool) { return nullptr; }
+std::string ProgramDisplayName(const std::string&) { return ""; }
+void TellShellAssociationsChanged() {}
 TypeAnswer AskWindowsAbout(const std::string&) { return {}; }

@@ -1,6 +1,6 @@
 // The tool's system on Linux and other POSIX systems: arguments as given, and no console to
 // speak to.
-#include "system.h"
+#include "console.h"
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "system.h"
+#include "console.h"
 #include "windows_text.h"
 
 std::vector<std::string> ProgramArguments(int, char**) {
