@@ -70,9 +70,7 @@ CheckReport Verdict(const DryRunResult& run, const ProgramWords& words) {
   if (run.program.empty())
     return {ran + "program:  none: " + WhyNothingStarted(run) + "; the launcher starts nothing\n", true};
   if (IsStarted(run, run.launcher))
-    return {ran + "program:  none: the template starts the launcher itself (" + Printable(run.program) +
-                "), which would start itself again and again, without end; point it at another program\n",
-            true};
+    return {ran + "program:  none: " + StartsItselfMessage(Printable(run.program)) + "\n", true};
   const std::string batch = BatchFileOf(run.programLine);
   if (IsBatchName(words.meant) && !batch.empty()) {
     CheckReport verdict = BatchVerdict(run, batch);
@@ -131,6 +129,11 @@ CheckReport WhatStarts(const std::string& path, const LauncherFile& launcher, co
 
 }  // namespace
 
+std::string StartsItselfMessage(const std::string& program) {
+  return "the template starts the launcher itself (" + program +
+         "), which would start itself again and again, without end; name another program";
+}
+
 CheckReport CheckLauncher(const std::string& path, const LauncherFile& launcher, const std::optional<std::string>& text) {
   // The launcher is started as a "%1" association starts it: "FILE" "TEXT", or "FILE" TEXT
   // when TEXT brings its own quotes (a quoted name and its options, several names).
@@ -156,6 +159,8 @@ CheckReport CheckLauncher(const std::string& path, const LauncherFile& launcher,
     report.lines += "not run:  " + Printable(path) + " is not a launcher of this release\n";
     report.fails = true;
   }
+  if (std::string why = LauncherPathError(FullPathOf(path)); !why.empty())
+    report.lines += "warning:  a file type cannot start this launcher: " + why + "\n";
   for (const std::string& note : TemplateWarnings(stored, LegacyCodePage()))
     report.lines += "warning:  " + Printable(note) + "\n";
   return report;

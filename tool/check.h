@@ -22,3 +22,6 @@ CheckReport CheckLauncher(const std::string& path, const LauncherFile& launcher,
 // check .EXT [TEXT]: what Windows starts for files of `type` and, where that is a
 // launcher of ours, its own check. Windows only.
 CheckReport CheckFileType(const std::string& type, const std::optional<std::string>& text);
+
+// What set refuses and check says of a template whose program is the launcher itself.
+std::string StartsItselfMessage(const std::string& program);

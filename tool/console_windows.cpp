@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "console.h"
+#include "template_text.h"
 #include "windows_text.h"
 
 std::vector<std::string> ProgramArguments(int, char**) {
@@ -65,12 +66,7 @@ std::string Sha256Hex(std::string_view bytes) {
               BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, sizeof digest, 0));
   if (hash) BCryptDestroyHash(hash);
   if (algorithm) BCryptCloseAlgorithmProvider(algorithm, 0);
-  std::string hex;
-  for (unsigned char value : digest) {
-    hex += "0123456789abcdef"[value >> 4];
-    hex += "0123456789abcdef"[value & 15];
-  }
-  return done ? hex : "";
+  return done ? LowerHex(std::string_view(reinterpret_cast<const char*>(digest), sizeof digest)) : "";
 }
 
 void UseBinaryStdio() {

@@ -20,13 +20,9 @@
 
 #include "path_fold.h"
 #include "program_search.h"
+#include "template_text.h"
 
 namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  return text;
-}
 
 // Whether `key` is `upper` or a key under it.
 bool IsUnder(std::string_view key, std::string_view upper) {
@@ -282,8 +278,7 @@ Record* FindRecord(std::vector<Record>& records, const std::string& progId) {
 //   .EXE       Windows starts programs through it (so .com .bat .cmd .pif .scr .lnk .msi,
 //              and every type in PATHEXT)
 std::string FileTypeError(const std::string& type, const std::string& pathext) {
-  std::size_t characters = 0;
-  for (char c : type) characters += (static_cast<unsigned char>(c) & 0xc0) != 0x80;
+  const std::size_t characters = Utf8Characters(type);
   if (type.empty() || type[0] != '.' || characters < 2 || characters > 31)
     return "a file type is a dot and 1 to 30 characters, such as .txt";
   for (char c : std::string_view(type).substr(1)) {
@@ -291,8 +286,8 @@ std::string FileTypeError(const std::string& type, const std::string& pathext) {
     if (byte < 0x20 || byte == 0x7f || std::string_view(" \\/:*?\"<>|").find(c) != std::string_view::npos)
       return "a file type holds no blank, control character or \\ / : * ? \" < > |";
   }
-  const std::string list = ".exe;.com;.bat;.cmd;.pif;.scr;.lnk;.msi;" + Lower(pathext) + ";";
-  const std::string wanted = Lower(type);
+  const std::string list = ".exe;.com;.bat;.cmd;.pif;.scr;.lnk;.msi;" + AsciiLower(pathext) + ";";
+  const std::string wanted = AsciiLower(type);
   for (std::size_t start = 0, end; (end = list.find(';', start)) != std::string::npos; start = end + 1)
     if (list.compare(start, end - start, wanted) == 0)
       return "Windows starts programs through " + type +
@@ -313,10 +308,8 @@ std::string LauncherPathError(const std::string& launcher) {
 //   C:\Ed\My Ed é-wait.exe        opener.myedwait.5e6f7a8b
 //   C:\Tools\é.exe                opener.launcher.9c0d1e2f
 std::string ClassOf(const std::string& launcher) {
-  std::string name = FileNameOf(launcher);
-  if (name.size() > 4 && Lower(name.substr(name.size() - 4)) == ".exe") name.resize(name.size() - 4);
   std::string letters;
-  for (char c : Lower(name))
+  for (char c : AsciiLower(WithoutExe(FileNameOf(launcher))))
     if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) letters += c;
   letters = letters.substr(0, 20);
   std::uint32_t hash = 2166136261u;  // FNV-1a of the folded path

@@ -129,9 +129,7 @@ std::unique_ptr<Registry> OpenClasses(bool allUsers) {
 }
 
 std::string ProgramDisplayName(const std::string& path) {
-  std::wstring name = Utf16(FileNameOf(path));
-  if (name.size() > 4 && CompareStringOrdinal(name.c_str() + name.size() - 4, 4, L".exe", 4, TRUE) == CSTR_EQUAL)
-    name.resize(name.size() - 4);
+  const std::string name = WithoutExe(FileNameOf(path));
   const std::wstring wide = Utf16(path);
   DWORD size = GetFileVersionInfoSizeW(wide.c_str(), nullptr);
   std::vector<BYTE> info(size);
@@ -142,13 +140,13 @@ std::string ProgramDisplayName(const std::string& path) {
   if (size == 0 || !GetFileVersionInfoW(wide.c_str(), 0, size, info.data()) ||
       !VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&languages), &length) ||
       length < sizeof(Language))
-    return Utf8(name);
+    return name;
   wchar_t query[64];
   wsprintfW(query, L"\\StringFileInfo\\%04x%04x\\FileDescription", languages->language, languages->codePage);
   wchar_t* description = nullptr;
   if (VerQueryValueW(info.data(), query, reinterpret_cast<void**>(&description), &length) && length > 1)
     return Utf8(std::wstring(description, length - 1));
-  return Utf8(name);
+  return name;
 }
 
 void TellShellAssociationsChanged() { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); }

@@ -187,9 +187,7 @@ std::string StartsItself(const std::string& text, const std::string& target) {
   const std::string found = FindTemplateProgram(words.meant, FolderOf(FullPathOf(target)));
   const std::string program = found.empty() && IsFullPath(words.meant) ? WithDefaultExtension(words.meant) : found;
   if (program.empty() || !SameFile(program, target)) return "";
-  return "the template starts the launcher itself (" + program +
-         "), which would start itself again and again, "
-         "without end; name another program";
+  return StartsItselfMessage(program);
 }
 
 int Set(const Options& options) {

@@ -86,3 +86,9 @@ std::uint32_t ComputePeChecksum(std::string_view file, std::size_t checksumOffse
   sum = (sum & 0xffff) + (sum >> 16);
   return static_cast<std::uint32_t>(sum + file.size());
 }
+
+void CutCertificateTable(std::string& file, const PeImage& image) {
+  file.resize(image.certificateOffset);
+  WriteLe32(file, image.securityEntryOffset, 0);
+  WriteLe32(file, image.securityEntryOffset + 4, 0);
+}

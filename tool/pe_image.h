@@ -28,5 +28,9 @@ std::string ReadPeImage(std::string_view file, PeImage& image);
 // CheckSum field at `checksumOffset`.
 std::uint32_t ComputePeChecksum(std::string_view file, std::size_t checksumOffset);
 
+// Cuts `file` at `image`'s certificate table and zeroes its security directory entry:
+// the file as it was before it was signed.
+void CutCertificateTable(std::string& file, const PeImage& image);
+
 std::uint32_t ReadLe32(std::string_view file, std::size_t offset);
 void WriteLe32(std::string& file, std::size_t offset, std::uint32_t value);

@@ -166,3 +166,8 @@ std::string FileNameOf(std::string_view path) { return std::string(path.substr(p
 std::string FindTemplateProgram(std::string_view name, const std::string& launcherFolder) {
   return name.empty() ? "" : FindProgramFile(WithDefaultExtension(name), launcherFolder);
 }
+
+std::string WithoutExe(std::string_view name) {
+  const bool exe = name.size() > 4 && AsciiLower(name.substr(name.size() - 4)) == ".exe";
+  return std::string(exe ? name.substr(0, name.size() - 4) : name);
+}

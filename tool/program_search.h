@@ -46,6 +46,9 @@ ProgramWords FindProgram(std::string_view command);
 // relative name, no dot anywhere in it).
 std::string WithDefaultExtension(std::string_view path);
 
+// `name` without a trailing ".exe" (in any case).
+std::string WithoutExe(std::string_view name);
+
 // The programs Windows tries for `command`, in its order (CreateProcess, and so WinExec,
 // with no program name of its own): for a quoted first word, the path inside the quotes;
 // else every prefix that ends before a space or a tab, the shortest first; each with

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "path_fold.h"
+
 RegistryValue StringValue(std::string_view text) {
   // UTF-8 to UTF-16LE; a byte of no UTF-8 character stands for itself.
   RegistryValue value{true, kRegSz, {}};
@@ -63,6 +65,6 @@ std::string TextOfValue(const RegistryValue& value) {
 }
 
 bool SameRegistryName(std::string_view a, std::string_view b) {
-  auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return fold(x) == fold(y); });
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }

@@ -66,22 +66,12 @@ bool IsOurLauncher(std::string_view file, std::size_t offset) {
   PeImage image;
   if (!ReadPeImage(file, image).empty()) return false;
   std::string bytes(file);
-  if (image.certificateOffset != 0 && image.certificateOffset <= bytes.size()) {
-    bytes.resize(image.certificateOffset);
-    WriteLe32(bytes, image.securityEntryOffset, 0);
-    WriteLe32(bytes, image.securityEntryOffset + 4, 0);
-  }
+  if (image.certificateOffset != 0 && image.certificateOffset <= bytes.size()) CutCertificateTable(bytes, image);
   if (offset + kTemplateBlockSize > bytes.size() || image.checksumOffset + 4 > bytes.size()) return false;
   std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), kTemplateBlockSize, '\0');
   WriteLe32(bytes, image.checksumOffset, 0);
   // As the build hashes it: the bytes as lowercase hex text.
-  std::string hex(2 * bytes.size(), '0');
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(bytes[i]);
-    hex[2 * i] = "0123456789abcdef"[byte >> 4];
-    hex[2 * i + 1] = "0123456789abcdef"[byte & 15];
-  }
-  const std::string print = Sha256Hex(hex);
+  const std::string print = Sha256Hex(LowerHex(bytes));
   return !print.empty() && std::string_view(kOurLaunchers).find(print + " ") != std::string_view::npos;
 }
 
@@ -109,12 +99,9 @@ std::string RewriteTemplate(std::string& file, std::string_view text, bool remov
     warnings.push_back("the signature was removed; sign the file again");
   }
 
-  std::string result = file.substr(0, cut);
+  std::string result = file;
+  if (cut != file.size()) CutCertificateTable(result, image);
   result.replace(offset, kTemplateBlockSize, MakeTemplateBlock(text).bytes, kTemplateBlockSize);
-  if (cut != file.size()) {
-    WriteLe32(result, image.securityEntryOffset, 0);
-    WriteLe32(result, image.securityEntryOffset + 4, 0);
-  }
   if (image.checksum != 0) WriteLe32(result, image.checksumOffset, ComputePeChecksum(result, image.checksumOffset));
   file.swap(result);
   return "";

@@ -102,6 +102,21 @@ std::string CheckTemplateText(std::string_view text) {
   return "";
 }
 
+std::string LowerHex(std::string_view bytes) {
+  std::string hex;
+  for (char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    hex += "0123456789abcdef"[byte >> 4];
+    hex += "0123456789abcdef"[byte & 15];
+  }
+  return hex;
+}
+
+std::size_t Utf8Characters(std::string_view text) {
+  return static_cast<std::size_t>(
+      std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xc0) != 0x80; }));
+}
+
 std::size_t Utf16Length(std::string_view text) {
   std::size_t units = 0;
   for (std::size_t i = 0, n; i < text.size(); i += n) {

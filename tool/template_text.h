@@ -25,5 +25,11 @@ std::string CheckTemplateText(std::string_view text);
 // reads programs' text in the ANSI code page `codePage` (0: UTF-8) among them.
 std::vector<std::string> TemplateWarnings(std::string_view text, unsigned codePage = 0);
 
+// `bytes` as lowercase hex text, two digits a byte.
+std::string LowerHex(std::string_view bytes);
+
+// The number of characters in `text` (UTF-8): its bytes but continuation bytes.
+std::size_t Utf8Characters(std::string_view text);
+
 // The length of `text` (UTF-8) in UTF-16 units, as Windows counts a command.
 std::size_t Utf16Length(std::string_view text);

@@ -4,17 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include "path_fold.h"
+
 #include <chrono>
 #include <map>
 #include <random>
 
 namespace {
 
-std::string Fold(const std::string& name) {
-  std::string folded = name;
-  for (char& c : folded) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  return folded;
-}
+std::string Fold(const std::string& name) { return AsciiLower(name); }
 
 // Keys by their folded path, each with its name as written and its values; the root "" is
 // always there. With `failIn` set, that many writes succeed and the next one fails.

@@ -46,12 +46,8 @@ TEST_F(Tool, FifoTemplateIsWaitedFor) {
 }
 
 TEST_F(Tool, RefusesFifosAndEscapesNames) {
-  struct Case {
-    std::vector<std::string> args;
-    std::string named, message;
-  };
   // A FIFO with no writer, and a link to it: refused at once, left as they were.
-  std::vector<Case> cases;
+  std::vector<RefusalRow> cases;
   const std::string fifo = folder_ + "fifo", link = folder_ + "link-to-fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   ASSERT_EQ(symlink(fifo.c_str(), link.c_str()), 0);
@@ -62,11 +58,7 @@ TEST_F(Tool, RefusesFifosAndEscapesNames) {
   const std::string carriageReturn = folder_ + "fake\r";
   std::filesystem::create_directory(carriageReturn);
   cases.push_back({{"show", carriageReturn}, folder_ + "fake<0x0D>", "not a regular file"});
-  for (const Case& c : cases) {
-    ProcessResult result = Run(c.args);
-    EXPECT_EQ(result.exitCode, 1) << testing::PrintToString(c.args);
-    EXPECT_EQ(result.err, "opener-template: " + c.named + ": " + c.message + "\n");
-  }
+  ExpectRefusals(cases);
   EXPECT_TRUE(std::filesystem::is_fifo(fifo));
   EXPECT_TRUE(std::filesystem::is_symlink(link));
 }

@@ -183,21 +183,13 @@ TEST_F(Tool, RefusesWhatIsNotARegularWritableFile) {
   fs::permissions(fs::u8path(readOnly), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   WriteBytes(huge, BuildPe());
   fs::resize_file(fs::u8path(huge), (std::uintmax_t{256} << 20) + 1);
-  struct Case {
-    std::vector<std::string> args;
-    std::string named, message;
-  };
-  std::vector<Case> cases = {
+  std::vector<RefusalRow> cases = {
       {{"set", readOnly, "C:\\Ed\\ed.exe %s"}, readOnly, "the file is read-only"},
       {{"set", exe_, "C:\\Ed\\ed.exe %s", "--output", readOnly}, readOnly, "the file is read-only"},
       {{"set", exe_, "C:\\Ed\\ed.exe %s", "--output", folder_}, folder_, "not a regular file"},
       {{"show", folder_}, folder_, "not a regular file"},
       {{"show", huge}, huge, "larger than 256 MiB, more than any launcher"}};
-  for (const Case& c : cases) {
-    ProcessResult result = Run(c.args);
-    EXPECT_EQ(result.exitCode, 1) << testing::PrintToString(c.args);
-    EXPECT_EQ(result.err, "opener-template: " + c.named + ": " + c.message + "\n");
-  }
+  ExpectRefusals(cases);
   EXPECT_EQ(ReadBytes(readOnly), BuildPe());
   EXPECT_EQ(ReadBytes(exe_), BuildPe());
   fs::permissions(fs::u8path(readOnly), fs::perms::owner_write, fs::perm_options::add);

@@ -10,16 +10,14 @@
 
 #include "pe_builder.h"
 #include "process.h"
+#include "test_name.h"
 
 const std::string kTool = TemplateTool();
 
 class Tool : public testing::Test {
  protected:
   void SetUp() override {
-    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(test->test_suite_name()) + "-" + test->name();
-    for (char& c : name) c = (c == '/') ? '-' : c;
-    folder_ = TestFolder(name);
+    folder_ = TestFolder(CurrentTestName());
     exe_ = folder_ + "opener.exe";
     WriteBytes(exe_, BuildPe());
   }
@@ -33,6 +31,20 @@ class Tool : public testing::Test {
     for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(folder)))
       if (entry.path().filename().string().find(".tmp-") != std::string::npos) return true;
     return false;
+  }
+
+  // A refusal: the arguments, the name it is said of, and what is said.
+  struct RefusalRow {
+    std::vector<std::string> args;
+    std::string named, message;
+  };
+  // Each row exits 1, saying "opener-template: NAMED: MESSAGE".
+  void ExpectRefusals(const std::vector<RefusalRow>& rows) {
+    for (const RefusalRow& row : rows) {
+      ProcessResult result = Run(row.args);
+      EXPECT_EQ(result.exitCode, 1) << testing::PrintToString(row.args);
+      EXPECT_EQ(result.err, "opener-template: " + row.named + ": " + row.message + "\n");
+    }
   }
 
   std::string Show(const std::string& path) {

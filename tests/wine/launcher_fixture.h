@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "process.h"
+#include "test_name.h"
 #include "template_block.h"
 #include "windows_text.h"
 
@@ -75,10 +76,7 @@ inline void PrintTo(const Kind& kind, std::ostream* out) { *out << kind.name; }
 class Launcher : public testing::Test {
  protected:
   void SetUp() override {
-    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(test->test_suite_name()) + "." + test->name();
-    for (char& c : name) c = (c == '/' || c == '.') ? '-' : c;
-    record_ = TestDir() + L"record-" + Utf16(name) + L".txt";
+    record_ = TestDir() + L"record-" + Utf16(CurrentTestName(true)) + L".txt";
     DeleteFileW(record_.c_str());
     DeleteFileW((record_ + L".done").c_str());
     SetEnvironmentVariableW(L"OPENER_RECORD", record_.c_str());
