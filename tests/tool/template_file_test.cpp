@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "rows.h"
+
 #include "pe_builder.h"
 
 namespace {
@@ -15,17 +17,15 @@ std::string Outside(std::string file) {
   return file;
 }
 
-struct Text {
-  const char* name;
+struct TextRow : NamedRow {
   std::string text;
   // The PE checksums of the rewritten PE32 and PE32+ files, as Windows' own
   // CheckSumMappedFile (imagehlp) computes them, read once under Wine.
   std::uint32_t checksum32, checksum64;
 };
 
-void PrintTo(const Text& row, std::ostream* out) { *out << row.name; }
 
-class RoundTrip : public testing::TestWithParam<Text> {};
+class RoundTrip : public testing::TestWithParam<TextRow> {};
 
 TEST_P(RoundTrip, SetThenShowGivesTheTemplateBack) {
   for (bool pe32Plus : {false, true}) {
@@ -50,14 +50,14 @@ TEST_P(RoundTrip, SetThenShowGivesTheTemplateBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Templates, RoundTrip,
-    testing::Values(Text{"AsShipped", R"("D:\Program Files\ZEPHANTA\Ovrix.exe" "%s")", 0xcc49, 0x5272},
-                    Text{"FillsTheBlock", std::string(243, 'x'), 0x388a, 0xbeb2},
-                    Text{"TwoPlaceholders", R"("C:\Ed\ed.exe" -n "%s" "%s")", 0x87f5, 0x0e1e},
-                    Text{"Backslashes", R"(C:\a\\b\ %)", 0x4e12, 0xd43a},
-                    Text{"PercentForms", "run 100%%s %S", 0xaa1c, 0x3045},
-                    Text{"NonAscii", "\"C:\\\xe7\xb7\xa8\xe9\x9b\x86\\ed.exe\" \"%s\"", 0x4b24, 0xd14c}),
-    [](const testing::TestParamInfo<Text>& row) { return std::string(row.param.name); });
+    TemplateFile, RoundTrip,
+    testing::Values(TextRow{"AsShipped", R"("D:\Program Files\ZEPHANTA\Ovrix.exe" "%s")", 0xcc49, 0x5272},
+                    TextRow{"FillsTheBlock", std::string(243, 'x'), 0x388a, 0xbeb2},
+                    TextRow{"TwoPlaceholders", R"("C:\Ed\ed.exe" -n "%s" "%s")", 0x87f5, 0x0e1e},
+                    TextRow{"Backslashes", R"(C:\a\\b\ %)", 0x4e12, 0xd43a},
+                    TextRow{"PercentForms", "run 100%%s %S", 0xaa1c, 0x3045},
+                    TextRow{"NonAscii", "\"C:\\\xe7\xb7\xa8\xe9\x9b\x86\\ed.exe\" \"%s\"", 0x4b24, 0xd14c}),
+    RowName());
 
 TEST(TemplateFile, RewriteZeroChecksumStaysZero) {
   PeShape shape;
@@ -76,21 +76,19 @@ TEST(TemplateFile, RewriteShortTemplateClearsTheOldOne) {
             std::string("__FILENAME__\0ed %s", 18) + std::string(kTemplateBlockSize - 18, '\0'));
 }
 
-struct Refusal {
-  const char* name;
+struct RefusalRow : NamedRow {
   std::string file;
   std::string text;
   std::string message;
   bool evenWithForce = true;  // --force changes nothing
 };
 
-void PrintTo(const Refusal& row, std::ostream* out) { *out << row.name; }
 
 std::string WithBytes(std::string file, std::size_t at, std::string_view bytes) {
   return file.replace(at, bytes.size(), bytes);
 }
 
-class Refusals : public testing::TestWithParam<Refusal> {};
+class Refusals : public testing::TestWithParam<RefusalRow> {};
 
 TEST_P(Refusals, LeaveTheFileAsItWas) {
   for (bool force : {false, true}) {
@@ -131,53 +129,53 @@ const char kNotACertificateTable[] =
     "cannot remove it";
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, Refusals,
+    TemplateFile, Refusals,
     testing::Values(
-        Refusal{"Empty", "", "ed %s", "not a Windows executable (no MZ header)"},
-        Refusal{"NoMz", WithBytes(kPe, 0, "ZM"), "ed %s", "not a Windows executable (no MZ header)"},
-        Refusal{"NoPeSignature", WithBytes(kPe, 0x40, "PX"), "ed %s",
+        RefusalRow{"Empty", "", "ed %s", "not a Windows executable (no MZ header)"},
+        RefusalRow{"NoMz", WithBytes(kPe, 0, "ZM"), "ed %s", "not a Windows executable (no MZ header)"},
+        RefusalRow{"NoPeSignature", WithBytes(kPe, 0x40, "PX"), "ed %s",
                 "not a Windows executable (no PE signature where the MZ header points)"},
-        Refusal{"PeOffsetPastTheEnd", WithBytes(kPe, 0x3c, "\xff\xff\xff\x7f"), "ed %s",
+        RefusalRow{"PeOffsetPastTheEnd", WithBytes(kPe, 0x3c, "\xff\xff\xff\x7f"), "ed %s",
                 "not a Windows executable (no PE signature where the MZ header points)"},
-        Refusal{"NoMarker", WithBytes(kPe, kBuiltBlockOffset, "__FILENAMEX_"), "ed %s",
+        RefusalRow{"NoMarker", WithBytes(kPe, kBuiltBlockOffset, "__FILENAMEX_"), "ed %s",
                 "no template block (the marker __FILENAME__ is not in the file)"},
-        Refusal{"MarkerTwice", WithBytes(kPe, 0x300, "__FILENAME__"), "ed %s",
+        RefusalRow{"MarkerTwice", WithBytes(kPe, 0x300, "__FILENAME__"), "ed %s",
                 "the marker __FILENAME__ stands more than once; which block is the template is ambiguous"},
-        Refusal{"BlockCutShort", kPe.substr(0, kBuiltBlockOffset + 255), "ed %s",
+        RefusalRow{"BlockCutShort", kPe.substr(0, kBuiltBlockOffset + 255), "ed %s",
                 "the template block does not fit: fewer than 256 bytes from the marker to the end of the file"},
-        Refusal{"NoNulAfterMarker", WithBytes(kPe, kBuiltBlockOffset + 12, "x"), "ed %s",
+        RefusalRow{"NoNulAfterMarker", WithBytes(kPe, kBuiltBlockOffset + 12, "x"), "ed %s",
                 "the template block does not fit: no NUL after the marker"},
-        Refusal{"BlockInOverlay",
+        RefusalRow{"BlockInOverlay",
                 WithBytes(kPe, kBuiltBlockOffset, "__FILENAMEX_") + "__FILENAME__" + std::string(244, '\0'), "ed %s",
                 "the template block lies outside the program's sections, where the launcher never reads it"},
-        Refusal{"BlockOverlapsHeaders", OverlappingHeaders(), "ed %s", "the template block overlaps the PE headers"},
-        Refusal{"TooLong", kPe, std::string(244, 'x'), "the template is 244 bytes long; the block holds at most 243"},
-        Refusal{"NulInside", kPe, std::string("ed\0%s", 5), "the template holds a NUL byte"},
-        Refusal{"EmptyTemplate", kPe, "", "the template is empty: the launcher would start nothing"},
-        Refusal{"C1Csi", kPe,
+        RefusalRow{"BlockOverlapsHeaders", OverlappingHeaders(), "ed %s", "the template block overlaps the PE headers"},
+        RefusalRow{"TooLong", kPe, std::string(244, 'x'), "the template is 244 bytes long; the block holds at most 243"},
+        RefusalRow{"NulInside", kPe, std::string("ed\0%s", 5), "the template holds a NUL byte"},
+        RefusalRow{"EmptyTemplate", kPe, "", "the template is empty: the launcher would start nothing"},
+        RefusalRow{"C1Csi", kPe,
                 "ed \xc2\x9b"
                 "2J %s",
                 "the template holds a control character (<0xC2><0x9B> at byte 3); only tab may stand in a command"},
-        Refusal{"C1NextLine", kPe,
+        RefusalRow{"C1NextLine", kPe,
                 "\"C:\\\xc3\xa9"
                 "d\\ed.exe\" %s\xc2\x85",
                 "the template holds a control character (<0xC2><0x85> at byte 18); only tab may stand in a command"},
-        Refusal{"Signed", kSigned, "ed %s",
+        RefusalRow{"Signed", kSigned, "ed %s",
                 "the file is signed (Authenticode); rewriting it breaks the signature (--force removes it)", false},
-        Refusal{"CarriageReturn", kPe, "evil.exe [%s]\r\"C:\\Ed\\ed.exe\" \"%s\"",
+        RefusalRow{"CarriageReturn", kPe, "evil.exe [%s]\r\"C:\\Ed\\ed.exe\" \"%s\"",
                 "the template holds a control character (<0x0D> at byte 13); only tab may stand in a command"},
-        Refusal{"LineFeed", kPe, "ed %s\n",
+        RefusalRow{"LineFeed", kPe, "ed %s\n",
                 "the template holds a control character (<0x0A> at byte 5); only tab may stand in a command"},
-        Refusal{"HoldsTheMarker", kPe, "ed __FILENAME__ %s",
+        RefusalRow{"HoldsTheMarker", kPe, "ed __FILENAME__ %s",
                 "the template holds the marker __FILENAME__; the block could not be found again"},
         // Bogus entries that --force would once have cut: into the program's section, the last
         // byte alone, unaligned, too short to be a table, not reaching the end.
-        Refusal{"CertificateInASection", WithCertificateEntry(0x300, kEnd - 0x300), "ed %s", kNotACertificateTable},
-        Refusal{"CertificateOfNothing", WithCertificateEntry(kEnd - 1, 0), "ed %s", kNotACertificateTable},
-        Refusal{"CertificateUnaligned", WithCertificateEntry(kEnd - 0x1c, 0x1c), "ed %s", kNotACertificateTable},
-        Refusal{"CertificateTooShort", WithCertificateEntry(kEnd - 4, 4), "ed %s", kNotACertificateTable},
-        Refusal{"CertificateShortOfTheEnd", WithCertificateEntry(kEnd - 0x20, 0x18), "ed %s", kNotACertificateTable}),
-    [](const testing::TestParamInfo<Refusal>& row) { return std::string(row.param.name); });
+        RefusalRow{"CertificateInASection", WithCertificateEntry(0x300, kEnd - 0x300), "ed %s", kNotACertificateTable},
+        RefusalRow{"CertificateOfNothing", WithCertificateEntry(kEnd - 1, 0), "ed %s", kNotACertificateTable},
+        RefusalRow{"CertificateUnaligned", WithCertificateEntry(kEnd - 0x1c, 0x1c), "ed %s", kNotACertificateTable},
+        RefusalRow{"CertificateTooShort", WithCertificateEntry(kEnd - 4, 4), "ed %s", kNotACertificateTable},
+        RefusalRow{"CertificateShortOfTheEnd", WithCertificateEntry(kEnd - 0x20, 0x18), "ed %s", kNotACertificateTable}),
+    RowName());
 
 TEST(TemplateFile, SignatureForceRemovesItCleanly) {
   PeShape shape;

@@ -18,7 +18,7 @@ extern char** environ;
 namespace {
 
 // Standard output on a full device of the test's own: what could not be printed fails.
-TEST_F(Tool, FullOutputIsAFailure) {
+TEST_F(ToolCli, FullOutputIsAFailure) {
   const std::string full = folder_ + "full";
   if (mknod(full.c_str(), S_IFCHR | 0600, makedev(1, 7)) != 0) GTEST_SKIP() << "cannot make a device here";
   for (auto args : {std::vector<std::string>{"--help"}, {"--version"}, {"show", exe_}}) {
@@ -29,7 +29,7 @@ TEST_F(Tool, FullOutputIsAFailure) {
 }
 
 // A FIFO (a shell's <(...)) whose writer comes later is waited for, as standard input is.
-TEST_F(Tool, FifoTemplateIsWaitedFor) {
+TEST_F(ToolCli, FifoTemplateIsWaitedFor) {
   const std::string fifo = folder_ + "template.fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   std::thread writer([&] {
@@ -45,7 +45,7 @@ TEST_F(Tool, FifoTemplateIsWaitedFor) {
   EXPECT_EQ(Show(exe_), "C:\\Ed\\late.exe %s\n");
 }
 
-TEST_F(Tool, RefusesFifosAndEscapesNames) {
+TEST_F(ToolCli, RefusesFifosAndEscapesNames) {
   // A FIFO with no writer, and a link to it: refused at once, left as they were.
   std::vector<RefusalRow> cases;
   const std::string fifo = folder_ + "fifo", link = folder_ + "link-to-fifo";
@@ -65,7 +65,7 @@ TEST_F(Tool, RefusesFifosAndEscapesNames) {
 
 // A name of 250 bytes, where a temporary name with more after it would pass the 255 a
 // folder takes.
-TEST_F(Tool, LongNameIsReplacedWhole) {
+TEST_F(ToolCli, LongNameIsReplacedWhole) {
   const std::string exe = folder_ + std::string(246, 'n') + ".exe";
   WriteBytes(exe, BuildPe());
   ProcessResult set = Run({"set", exe, "C:\\Ed\\ed.exe %s"});
@@ -75,7 +75,7 @@ TEST_F(Tool, LongNameIsReplacedWhole) {
 }
 
 // Without Windows, check says when Windows would try no name at all.
-TEST_F(Tool, CheckSaysWhenWindowsTriesNothing) {
+TEST_F(ToolCli, CheckSaysWhenWindowsTriesNothing) {
   for (const auto& [text, tail, says] : std::vector<std::tuple<std::string, std::string, std::string>>{
            {R"( "C:\Ed\ed.exe" "%s")", "a.txt", "none: Windows reads no program name in the command"},
            {R"("C:\Ed\ed.exe" %s %s)", std::string(20000, 'x'), "none: the command is 40020 UTF-16 characters long"}}) {
@@ -88,7 +88,7 @@ TEST_F(Tool, CheckSaysWhenWindowsTriesNothing) {
 }
 
 // The commands of Windows' registry say that they run on Windows, as usage errors.
-TEST_F(Tool, RegistryCommandsAreWindowsOnes) {
+TEST_F(ToolCli, RegistryCommandsAreWindowsOnes) {
   for (const auto& args :
        std::vector<std::vector<std::string>>{{"register", exe_, ".txt"}, {"unregister", exe_}, {"check", ".txt"}}) {
     ProcessResult result = Run(args);
@@ -97,7 +97,7 @@ TEST_F(Tool, RegistryCommandsAreWindowsOnes) {
   }
 }
 
-TEST_F(Tool, KeepsPermissionBitsAndOwner) {
+TEST_F(ToolCli, KeepsPermissionBitsAndOwner) {
   chmod(exe_.c_str(), 0751);
   bool root = geteuid() == 0;
   if (root) {
@@ -128,7 +128,7 @@ TEST_F(Tool, KeepsPermissionBitsAndOwner) {
 // Ended by a signal while the new file is written: the temporary file goes and the
 // original stays; a signal that the caller ignores (nohup, trap '' INT) stays ignored,
 // and a file-size limit is a write error like any other.
-TEST_F(Tool, EndedWhileWritingLeavesNothingBehind) {
+TEST_F(ToolCli, EndedWhileWritingLeavesNothingBehind) {
   PeShape large;
   large.overlay = std::string(std::size_t{200} << 20, 'o');
   const std::string original = BuildPe(large);

@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST_F(Tool, HelpAndVersion) {
+TEST_F(ToolCli, HelpAndVersion) {
   for (auto args : {std::vector<std::string>{"--help"},
                     {"set", "--help"},
                     {"show", "--help"},
@@ -31,7 +31,7 @@ TEST_F(Tool, HelpAndVersion) {
   }
 }
 
-TEST_F(Tool, UsageErrorsExitTwo) {
+TEST_F(ToolCli, UsageErrorsExitTwo) {
   const std::vector<std::vector<std::string>> cases = {{},
                                                        {"bogus"},
                                                        {"show"},
@@ -61,7 +61,7 @@ TEST_F(Tool, UsageErrorsExitTwo) {
   EXPECT_EQ(ReadBytes(exe_), BuildPe());
 }
 
-TEST_F(Tool, ShowPrintsTheTemplateAndOffset) {
+TEST_F(ToolCli, ShowPrintsTheTemplateAndOffset) {
   EXPECT_EQ(Show(exe_), "\"D:\\Program Files\\ZEPHANTA\\Ovrix.exe\" \"%s\"\n");
   ProcessResult shown = Run({"show", "--offset", exe_});
   EXPECT_EQ(shown.out,
@@ -73,7 +73,7 @@ TEST_F(Tool, ShowPrintsTheTemplateAndOffset) {
   EXPECT_EQ(Show(exe_), "evil.exe [%s]<0x0D>\"C:\\Ed\\ed.exe\" \"%s\"\n");
 }
 
-TEST_F(Tool, SetRoundTrips) {
+TEST_F(ToolCli, SetRoundTrips) {
   for (std::string text :
        {std::string(R"("C:\Ed\ed.exe" "%s")"), std::string(243, 'y'),
         std::string("\"C:\\\xe7\xb7\xa8\xe9\x9b\x86\\na\xc3\xafve.exe\" %s"), std::string("run 100%%s \"%s\"")}) {
@@ -84,7 +84,7 @@ TEST_F(Tool, SetRoundTrips) {
 }
 
 // --program writes the one shape that serves every caller, quoted by the tool.
-TEST_F(Tool, ProgramIsQuotedForYou) {
+TEST_F(ToolCli, ProgramIsQuotedForYou) {
   const std::string program = "C:\\Program Files\\Ed\\ed.exe";
   ProcessResult set = Run({"set", exe_, "--program", program});
   EXPECT_EQ(set.exitCode, 0) << set.err;
@@ -109,7 +109,7 @@ TEST_F(Tool, ProgramIsQuotedForYou) {
   EXPECT_EQ(ReadBytes(exe_), kept);
 }
 
-TEST_F(Tool, FromFileDropsOneNewlineAndAByteOrderMark) {
+TEST_F(ToolCli, FromFileDropsOneNewlineAndAByteOrderMark) {
   WriteBytes(folder_ + "template.txt",
              "\xef\xbb\xbf"
              "C:\\Ed\\ed.exe \"%s\"\r\n");
@@ -139,14 +139,14 @@ TEST_F(Tool, FromFileDropsOneNewlineAndAByteOrderMark) {
   EXPECT_EQ(ReadBytes(exe_), kept);
 }
 
-TEST_F(Tool, OutputLeavesTheInput) {
+TEST_F(ToolCli, OutputLeavesTheInput) {
   std::string out = folder_ + "new.exe";
   EXPECT_EQ(Run({"set", exe_, "ed %s", "--output", out}).exitCode, 0);
   EXPECT_EQ(ReadBytes(exe_), BuildPe());
   EXPECT_EQ(Show(out), "ed %s\n");
 }
 
-TEST_F(Tool, RefusalsSayWhyAndChangeNothing) {
+TEST_F(ToolCli, RefusalsSayWhyAndChangeNothing) {
   struct Case {
     std::string file, text, message;
   };
@@ -176,7 +176,7 @@ TEST_F(Tool, RefusalsSayWhyAndChangeNothing) {
 }
 
 // Only a regular file that may be written is replaced; nothing else is read whole.
-TEST_F(Tool, RefusesWhatIsNotARegularWritableFile) {
+TEST_F(ToolCli, RefusesWhatIsNotARegularWritableFile) {
   namespace fs = std::filesystem;
   const std::string readOnly = folder_ + "read-only.exe", huge = folder_ + "huge.exe";
   WriteBytes(readOnly, BuildPe());
@@ -196,7 +196,7 @@ TEST_F(Tool, RefusesWhatIsNotARegularWritableFile) {
 }
 
 // Where Windows' plain file functions stop at 260 characters.
-TEST_F(Tool, LongPathIsReplacedWhole) {
+TEST_F(ToolCli, LongPathIsReplacedWhole) {
   std::string folder = folder_ + std::string(240 - folder_.size(), 'd');
   std::filesystem::create_directory(std::filesystem::u8path(folder));
   const std::string exe = folder + "/opener-x.exe";
@@ -207,7 +207,7 @@ TEST_F(Tool, LongPathIsReplacedWhole) {
   EXPECT_FALSE(HoldsTemporaryFile(folder) || HoldsTemporaryFile(folder_)) << "left behind";
 }
 
-TEST_F(Tool, ForceRemovesTheSignature) {
+TEST_F(ToolCli, ForceRemovesTheSignature) {
   PeShape shape;
   shape.certificate = "certificate table";
   WriteBytes(exe_, BuildPe(shape));
@@ -219,7 +219,7 @@ TEST_F(Tool, ForceRemovesTheSignature) {
   EXPECT_EQ(ReadBytes(exe_), BuildPe(shape));
 }
 
-TEST_F(Tool, WarningsStillWrite) {
+TEST_F(ToolCli, WarningsStillWrite) {
   ProcessResult result = Run({"set", exe_, R"(C:\Program Files\Ed\ed.exe)"});
   EXPECT_EQ(result.exitCode, 0);
   EXPECT_EQ(
@@ -233,7 +233,7 @@ TEST_F(Tool, WarningsStillWrite) {
   EXPECT_EQ(Show(exe_), "C:\\Program Files\\Ed\\ed.exe\n");
 }
 
-TEST_F(Tool, FailedWriteLeavesNothingBehind) {
+TEST_F(ToolCli, FailedWriteLeavesNothingBehind) {
   ProcessResult result = Run({"set", exe_, "ed %s", "--output", folder_ + "no such folder/new.exe"});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_NE(result.err.find(": cannot write: "), std::string::npos) << result.err;
@@ -241,7 +241,7 @@ TEST_F(Tool, FailedWriteLeavesNothingBehind) {
 }
 
 // A link is followed: its target is rewritten, in the target's folder, and the link stays.
-TEST_F(Tool, LinkStaysALink) {
+TEST_F(ToolCli, LinkStaysALink) {
   namespace fs = std::filesystem;
   fs::create_directory(fs::u8path(folder_ + "real"));
   std::string real = folder_ + "real" + folder_.back() + "opener.exe", link = folder_ + "link.exe";
@@ -254,7 +254,7 @@ TEST_F(Tool, LinkStaysALink) {
   EXPECT_EQ(Show(real), "C:\\Ed\\ed.exe %s\n");
 }
 
-TEST_F(Tool, ConcurrentSetsLeaveOneWholeTemplate) {
+TEST_F(ToolCli, ConcurrentSetsLeaveOneWholeTemplate) {
   std::string a = "\"C:\\A\\a.exe\" \"%s\"" + std::string(200, 'a');
   std::string b = "\"C:\\B\\b.exe\" %s" + std::string(220, 'b');
   for (int round = 0; round < 5; ++round) {

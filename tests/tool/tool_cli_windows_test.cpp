@@ -9,7 +9,7 @@ namespace {
 // Where Windows does not grant the UTF-8 code page (before Windows 10 1903; here a copy
 // of the tool whose manifest no longer asks for it), no character is lost on the way in,
 // and the warning says how the launcher there will read them.
-TEST_F(Tool, KeepsCharactersOutsideTheCodePage) {
+TEST_F(ToolCli, KeepsCharactersOutsideTheCodePage) {
   std::string tool = ReadBytes(kTool);
   for (const char* tag : {"<activeCodePage ", "</activeCodePage>"}) {
     std::size_t at = tool.find(tag);
@@ -29,7 +29,7 @@ TEST_F(Tool, KeepsCharactersOutsideTheCodePage) {
 
 // set asks Windows' own search whether the program exists (adding .exe, looking on the
 // search path), and refuses a launcher that would start itself.
-TEST_F(Tool, SetAsksWindowsForTheProgram) {
+TEST_F(ToolCli, SetAsksWindowsForTheProgram) {
   WriteBytes(folder_ + "ed.exe", "x");
   for (const auto& [program, warns] : std::vector<std::pair<std::string, bool>>{
            {folder_ + "ed", false}, {"notepad.exe", false}, {folder_ + "missing.exe", true}}) {
@@ -48,7 +48,7 @@ TEST_F(Tool, SetAsksWindowsForTheProgram) {
 }
 
 // OUT held open by another program: the rename fails, said in Windows' own words.
-TEST_F(Tool, HeldOutputIsSaidInWindowsWords) {
+TEST_F(ToolCli, HeldOutputIsSaidInWindowsWords) {
   std::string out = folder_ + "held.exe";
   WriteBytes(out, "held");
   HANDLE held = CreateFileA(out.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -14,7 +14,7 @@
 
 const std::string kTool = TemplateTool();
 
-class Tool : public testing::Test {
+class ToolCli : public testing::Test {
  protected:
   void SetUp() override {
     folder_ = TestFolder(CurrentTestName());

@@ -1,6 +1,7 @@
 // The launchers started as users' callers start them: cmd.exe and batch files, start,
 // files dropped as Explorer writes them, file associations.
 #include "launcher_fixture.h"
+#include "rows.h"
 
 namespace {
 
@@ -11,14 +12,12 @@ namespace {
 // name): c.txt, d.txt, "budget 2027.txt", "naïve 日本.uni", "budget 2027.oqN{x}" and
 // "naïve 日本.oq2{x}". The batch file is ASCII (cmd.exe reads it in the OEM code page):
 // non-ASCII names come from loops.
-struct Caller {
-  const char* name;
+struct CallerRow : NamedRow {
   const char* batch;          // after: cd /d {dir}, with the launchers' folder on PATH
   std::string arguments;      // what the program reads, tab-separated
   const char* reg = nullptr;  // an association imported with regedit first
 };
 
-void PrintTo(const Caller& row, std::ostream* out) { *out << row.name; }
 
 const std::string kUnicodeName = "na\xc3\xafve \xe6\x97\xa5\xe6\x9c\xac";
 
@@ -31,7 +30,7 @@ const std::string kQuotedAssociation = Association(".oq1", R"(\"{reg-own}\" \"%1
 const std::string kUnquotedAssociation = Association(".oq2", R"(\"{reg-own}\" %1)");
 const std::string kParametersAssociation = Association(".oq3", R"(\"{reg-own}\" \"%1\" %*)");
 
-class Callers : public Launcher, public testing::WithParamInterface<std::tuple<Kind, Caller>> {};
+class Callers : public Launcher, public testing::WithParamInterface<std::tuple<Kind, CallerRow>> {};
 
 TEST_P(Callers, HandTheProgramItsArguments) {
   const auto& [kind, row] = GetParam();
@@ -69,31 +68,31 @@ TEST_P(Callers, HandTheProgramItsArguments) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, Callers,
+    Callers, Callers,
     testing::Combine(
         testing::ValuesIn(kLaunchers),
-        testing::Values(Caller{"QuotedPath", R"("{own}" "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
-                        Caller{"ShortNameQuoted", R"({name} "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
-                        Caller{"ShortNameUnquoted", R"({name} {dir}\budget 2027.txt)", R"({dir}\budget 2027.txt)"},
-                        Caller{"NewNameUnquoted", R"({name} {dir}\new plan.txt)", R"({dir}\new plan.txt)"},
-                        Caller{"ForLoop", R"(for %%f in (*.uni) do {name} "%%f")", kUnicodeName + ".uni"},
-                        Caller{"DroppedNameWithSpaceAndWithout", R"("{own}" "{dir}\budget 2027.txt" c.txt)",
+        testing::Values(CallerRow{"QuotedPath", R"("{own}" "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
+                        CallerRow{"ShortNameQuoted", R"({name} "{dir}\budget 2027.txt")", R"({dir}\budget 2027.txt)"},
+                        CallerRow{"ShortNameUnquoted", R"({name} {dir}\budget 2027.txt)", R"({dir}\budget 2027.txt)"},
+                        CallerRow{"NewNameUnquoted", R"({name} {dir}\new plan.txt)", R"({dir}\new plan.txt)"},
+                        CallerRow{"ForLoop", R"(for %%f in (*.uni) do {name} "%%f")", kUnicodeName + ".uni"},
+                        CallerRow{"DroppedNameWithSpaceAndWithout", R"("{own}" "{dir}\budget 2027.txt" c.txt)",
                                "{dir}\\budget 2027.txt\tc.txt"},
-                        Caller{"DroppedTwoWithoutSpaces", R"("{own}" c.txt d.txt)", "c.txt\td.txt"},
-                        Caller{"DroppedThree", R"(for %%f in (*.uni) do "{own}" c.txt "%%~ff" d.txt)",
+                        CallerRow{"DroppedTwoWithoutSpaces", R"("{own}" c.txt d.txt)", "c.txt\td.txt"},
+                        CallerRow{"DroppedThree", R"(for %%f in (*.uni) do "{own}" c.txt "%%~ff" d.txt)",
                                "c.txt\t{dir}\\" + kUnicodeName + ".uni\td.txt"},
-                        Caller{"StartEmptyTitle", R"(start "" {name} "{dir}\budget 2027.txt")",
+                        CallerRow{"StartEmptyTitle", R"(start "" {name} "{dir}\budget 2027.txt")",
                                R"({dir}\budget 2027.txt)"},
-                        Caller{"StartWithParameters", R"(start "" "{own}" "{dir}\budget 2027.txt" -n12)",
+                        CallerRow{"StartWithParameters", R"(start "" "{own}" "{dir}\budget 2027.txt" -n12)",
                                "{dir}\\budget 2027.txt\t-n12"},
-                        Caller{"StartWithNoFile", R"(start "" {name})", ""},
-                        Caller{"AssociationQuoted", R"(start "" "{dir}\budget 2027.oq1{x}")",
+                        CallerRow{"StartWithNoFile", R"(start "" {name})", ""},
+                        CallerRow{"AssociationQuoted", R"(start "" "{dir}\budget 2027.oq1{x}")",
                                R"({dir}\budget 2027.oq1{x})", kQuotedAssociation.c_str()},
-                        Caller{"AssociationUnquoted", R"(for %%f in (*.oq2{x}) do start "" "%%f")",
+                        CallerRow{"AssociationUnquoted", R"(for %%f in (*.oq2{x}) do start "" "%%f")",
                                "{dir}\\" + kUnicodeName + ".oq2{x}", kUnquotedAssociation.c_str()},
-                        Caller{"AssociationWithParameter", R"(start "" "{dir}\budget 2027.oq3{x}" -n12)",
+                        CallerRow{"AssociationWithParameter", R"(start "" "{dir}\budget 2027.oq3{x}" -n12)",
                                "{dir}\\budget 2027.oq3{x}\t-n12", kParametersAssociation.c_str()})),
-    [](const testing::TestParamInfo<std::tuple<Kind, Caller>>& param) {
+    [](const testing::TestParamInfo<std::tuple<Kind, CallerRow>>& param) {
       return std::string(std::get<0>(param.param).name) + "_" + std::get<1>(param.param).name;
     });
 

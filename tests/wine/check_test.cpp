@@ -1,6 +1,7 @@
 // opener-template check under Wine: its verdict against what the launcher then really
 // starts, and what it says where nothing may run.
 #include "launcher_fixture.h"
+#include "rows.h"
 
 namespace {
 
@@ -8,8 +9,7 @@ namespace {
 // agrees with what the launcher then really starts (the recorder says which copy ran).
 // In each row's own folder: Ed Dir\ed.exe and ed.bat (which starts ed.exe beside it),
 // Q Tools (x64)\ed.exe, tools\rec.exe, ed.d\ed.exe, a text file bad.exe, and the launcher.
-struct CheckRow {
-  const char* name;
+struct CheckRow : NamedRow {
   const char* text;               // the template; {dir} stands for the row's folder
   const char* program;            // what check names, under {dir}; "" for none
   DWORD exitCode = 0;             // the launcher's exit code
@@ -20,7 +20,6 @@ struct CheckRow {
   const char* given = "a.txt";    // TEXT, when textLength is 0
 };
 
-void PrintTo(const CheckRow& row, std::ostream* out) { *out << row.name; }
 
 // A row's folder, check-NAME, with its programs, and in it opener.exe: a copy of
 // `launcher` whose template is `text`, {dir} standing for the folder and {root} for it
@@ -92,7 +91,7 @@ TEST_P(CheckAgrees, WithWhatTheLauncherStarts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rows, CheckAgrees,
+    Check, CheckAgrees,
     testing::Values(CheckRow{"Quoted", R"("{dir}\Ed Dir\ed.exe" "%s")", R"(Ed Dir\ed.exe)"},
                     CheckRow{"Planted", R"({dir}\Ed Dir\ed.exe "%s")", "Ed.exe", 0, true},
                     CheckRow{"UnquotedNoneShorter", R"({dir}\Q Tools (x64)\ed.exe "%s")", R"(Q Tools (x64)\ed.exe)"},
@@ -119,19 +118,17 @@ INSTANTIATE_TEST_SUITE_P(
                     CheckRow{"NameAndOption", R"("{dir}\Ed Dir\ed.exe" "%s")", R"(Ed Dir\ed.exe)", 0, false, nullptr, 0,
                              false, R"("a b.txt" -n12)"},
                     CheckRow{"WaitingLauncher", R"({dir}\Ed Dir\ed.exe "%s")", "Ed.exe", 0, true, nullptr, 0, true}),
-    [](const testing::TestParamInfo<CheckRow>& row) { return std::string(row.param.name); });
+    RowName());
 
 // check's verdicts that no program run for real can show: a launcher started by its own
 // template, a template that runs cmd.exe itself, a file that only looks like a launcher.
-struct CheckSaysRow {
-  const char* name;
+struct CheckSaysRow : NamedRow {
   const char* text;  // the template, as in CheckAgrees
   const char* says;  // a line of check's output
   int exitCode;
   bool tampered = false;  // one byte changed outside the block: no launcher of ours
 };
 
-void PrintTo(const CheckSaysRow& row, std::ostream* out) { *out << row.name; }
 
 class CheckSays : public CheckFolder, public testing::WithParamInterface<CheckSaysRow> {};
 
@@ -153,7 +150,8 @@ TEST_P(CheckSays, WhatNoRunShows) {
   EXPECT_TRUE(ReadBytes(Utf8(record_)).empty()) << "check let a program run";
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, CheckSays,
+INSTANTIATE_TEST_SUITE_P(
+    Check, CheckSays,
                          testing::Values(CheckSaysRow{"Itself", R"("{dir}\opener.exe" "%s")",
                                                       "program:  none: the template starts the launcher itself", 1},
                                          CheckSaysRow{"CmdItself", R"(C:\Windows\System32\cmd.exe /c rem "%s")",
@@ -161,6 +159,6 @@ INSTANTIATE_TEST_SUITE_P(Rows, CheckSays,
                                          CheckSaysRow{"NotOurs", R"("{dir}\tools\rec.exe" "%s")",
                                                       "not run:  {launcher} is not a launcher of this release", 1,
                                                       true}),
-                         [](const testing::TestParamInfo<CheckSaysRow>& row) { return std::string(row.param.name); });
+                         RowName());
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "process.h"
+#include "rows.h"
 #include "test_name.h"
 #include "template_block.h"
 #include "windows_text.h"
@@ -60,8 +61,7 @@ inline std::wstring WithOwnPath(std::string_view pattern, const std::wstring& ow
 
 // Both launchers, built with the template recorder.exe "%s", named for test listings by
 // what they are.
-struct Kind {
-  const char* name;
+struct Kind : NamedRow {
   std::wstring path;
   bool waits;
 };
@@ -71,7 +71,6 @@ inline const Kind kLaunchers[] = {kOpener, kOpenerWait};
 inline const std::wstring kRecording = kOpener.path;
 inline const std::wstring kWaiting = kOpenerWait.path;
 
-inline void PrintTo(const Kind& kind, std::ostream* out) { *out << kind.name; }
 
 class Launcher : public testing::Test {
  protected:

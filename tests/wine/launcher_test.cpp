@@ -1,6 +1,7 @@
 // opener.exe and opener-wait.exe as real processes: started with exact raw command lines
 // through CreateProcessW, starting the tests' recorder.
 #include "launcher_fixture.h"
+#include "rows.h"
 
 namespace {
 
@@ -14,18 +15,14 @@ std::wstring LongNonAsciiFolder(const std::wstring& base, const std::wstring& fi
   return folder;
 }
 
-struct Row {
-  const char* name;
+struct CommandLineRow : NamedRow {
   const char* commandLine;       // "{own}" stands for the launcher's full path
   const char* gets;              // what the recorder's command line holds after "recorder.exe "
   const char* folder = nullptr;  // installs the launcher and recorder.exe in a long folder of this name, one
                                  // for each launcher (rows run at once)
 };
 
-// Names the row in test listings, in place of its raw bytes.
-void PrintTo(const Row& row, std::ostream* out) { *out << row.name; }
-
-class CommandLines : public Launcher, public testing::WithParamInterface<std::tuple<Kind, Row>> {};
+class CommandLines : public Launcher, public testing::WithParamInterface<std::tuple<Kind, CommandLineRow>> {};
 
 // Every row gives both launchers the same tail.
 TEST_P(CommandLines, StartTheTemplateWithTheTail) {
@@ -51,28 +48,28 @@ TEST_P(CommandLines, StartTheTemplateWithTheTail) {
 // One row a line.
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(
-    Rows, CommandLines,
+    Launcher, CommandLines,
     testing::Combine(testing::ValuesIn(kLaunchers), testing::Values(
-                    Row{"Quoted", R"("{own}" C:\notes\plan.txt)", R"("C:\notes\plan.txt")"},
-                    Row{"Unquoted", R"({own} C:\notes\plan.txt)", R"("C:\notes\plan.txt")"},
-                    Row{"QuotedArgument", R"("{own}" "C:\My Notes\a.txt")", R"("C:\My Notes\a.txt")"},
-                    Row{"UnquotedNewNameWithSpaces", R"({own} C:\My Notes\a b.txt  )", R"("C:\My Notes\a b.txt")"},
-                    Row{"GluedQuotes", R"("{own}""C:\x.txt")", R"(C:\x.txt")"},
-                    Row{"NoArguments", R"("{own}")", ""},
-                    Row{"TrailingSpaces", R"("{own}"    )", ""},
-                    Row{"ShortName", R"(opener-rec C:\notes\plan.txt)", R"("C:\notes\plan.txt")"},
-                    Row{"ShortQuotedName", R"("opener-rec" "C:\My Notes\a.txt")", R"("C:\My Notes\a.txt")"},
-                    Row{"Tab", "{own}\ta.txt", "\"\ta.txt\""},
-                    Row{"SeveralArguments", R"("{own}" -n 12  "a b.txt" )", R"(-n 12  "a b.txt")"},
-                    Row{"QuotedNameAndOptions", R"("{own}" "a b.txt" -n 12  )", R"("a b.txt" -n 12)"},
-                    Row{"TailHoldsPercentS", R"("{own}" 100%s)", R"("100%s")"},
-                    Row{"Japanese", "\"{own}\" C:\\notes\\\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt",
+                    CommandLineRow{"Quoted", R"("{own}" C:\notes\plan.txt)", R"("C:\notes\plan.txt")"},
+                    CommandLineRow{"Unquoted", R"({own} C:\notes\plan.txt)", R"("C:\notes\plan.txt")"},
+                    CommandLineRow{"QuotedArgument", R"("{own}" "C:\My Notes\a.txt")", R"("C:\My Notes\a.txt")"},
+                    CommandLineRow{"UnquotedNewNameWithSpaces", R"({own} C:\My Notes\a b.txt  )", R"("C:\My Notes\a b.txt")"},
+                    CommandLineRow{"GluedQuotes", R"("{own}""C:\x.txt")", R"(C:\x.txt")"},
+                    CommandLineRow{"NoArguments", R"("{own}")", ""},
+                    CommandLineRow{"TrailingSpaces", R"("{own}"    )", ""},
+                    CommandLineRow{"ShortName", R"(opener-rec C:\notes\plan.txt)", R"("C:\notes\plan.txt")"},
+                    CommandLineRow{"ShortQuotedName", R"("opener-rec" "C:\My Notes\a.txt")", R"("C:\My Notes\a.txt")"},
+                    CommandLineRow{"Tab", "{own}\ta.txt", "\"\ta.txt\""},
+                    CommandLineRow{"SeveralArguments", R"("{own}" -n 12  "a b.txt" )", R"(-n 12  "a b.txt")"},
+                    CommandLineRow{"QuotedNameAndOptions", R"("{own}" "a b.txt" -n 12  )", R"("a b.txt" -n 12)"},
+                    CommandLineRow{"TailHoldsPercentS", R"("{own}" 100%s)", R"("100%s")"},
+                    CommandLineRow{"Japanese", "\"{own}\" C:\\notes\\\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt",
                         "\"C:\\notes\\\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.txt\""},
-                    Row{"Accents", "\"{own}\" C:\\Users\\Jos\xc3\xa9\\na\xc3\xafve.txt",
+                    CommandLineRow{"Accents", "\"{own}\" C:\\Users\\Jos\xc3\xa9\\na\xc3\xafve.txt",
                         "\"C:\\Users\\Jos\xc3\xa9\\na\xc3\xafve.txt\""},
-                    Row{"LongOwnPathQuoted", R"("{own}" "C:\docs\plan.txt")", R"("C:\docs\plan.txt")", "q"},
-                    Row{"LongOwnPathUnquoted", R"({own} C:\docs\plan.txt)", R"("C:\docs\plan.txt")", "u"})),
-    [](const testing::TestParamInfo<std::tuple<Kind, Row>>& param) {
+                    CommandLineRow{"LongOwnPathQuoted", R"("{own}" "C:\docs\plan.txt")", R"("C:\docs\plan.txt")", "q"},
+                    CommandLineRow{"LongOwnPathUnquoted", R"({own} C:\docs\plan.txt)", R"("C:\docs\plan.txt")", "u"})),
+    [](const testing::TestParamInfo<std::tuple<Kind, CommandLineRow>>& param) {
       return std::string(std::get<0>(param.param).name) + "_" + std::get<1>(param.param).name;
     });
 // clang-format on
@@ -168,7 +165,7 @@ TEST_P(EachLauncher, ManyAtOnceEachStartTheirOwn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, EachLauncher, testing::ValuesIn(kLaunchers),
-                         [](const testing::TestParamInfo<Kind>& param) { return std::string(param.param.name); });
+                         RowName());
 
 TEST_F(Launcher, MissingProgramGivesTheSameWinExecErrorFromBoth) {
   DWORD code = Start(TestDir() + L"opener-missing.exe", L"opener-missing a.txt");
