@@ -1,5 +1,6 @@
 # The release archive, dist/opener-VERSION-windows-ARCH.zip: the programs, README.txt (the
-# user's guide, docs/usage.md), LICENSE and SHA256SUMS. `cmake --build --preset release`
+# user's guide, docs/usage.md), opener-template.txt (docs/opener-template.md), LICENSE and
+# SHA256SUMS. `cmake --build --preset release`
 # makes it (scripts/package); cmake/pack_release.cmake says how it stays the same bytes.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   set(arch x86)
@@ -16,6 +17,6 @@ add_custom_target(release_zip
           "-DSTAGE=${CMAKE_BINARY_DIR}/release" "-DSOURCE=${opener_SOURCE_DIR}" "-DPROGRAMS=${program_files}"
           -P "${opener_SOURCE_DIR}/cmake/pack_release.cmake"
   WORKING_DIRECTORY "${CMAKE_BINARY_DIR}/release"
-  DEPENDS ${programs}
+  DEPENDS ${programs} "${opener_SOURCE_DIR}/docs/usage.md" "${opener_SOURCE_DIR}/docs/opener-template.md"
   VERBATIM)
 file(MAKE_DIRECTORY "${CMAKE_BINARY_DIR}/release")

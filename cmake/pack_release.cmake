@@ -2,7 +2,9 @@
 # run in STAGE.
 # Stages the release's members and packs them, in a fixed order, with fixed times and
 # permissions, so that the same sources give the same archive from any folder:
-# - README.txt: the user's guide, docs/usage.md, with Windows line ends;
+# - README.txt and opener-template.txt: the user's guide and the tool's reference,
+#   docs/usage.md and docs/opener-template.md, with Windows line ends, read in Notepad:
+#   a line over 100 columns stops the packing;
 # - SHA256SUMS: the programs, README.txt and LICENSE, as `sha256sum -c` reads them.
 file(GLOB old "${STAGE}/*")
 if(old)
@@ -15,11 +17,24 @@ foreach(program IN LISTS PROGRAMS)
   list(APPEND members "${name}")
 endforeach()
 
-file(READ "${SOURCE}/docs/usage.md" readme)
-string(REPLACE "\n" "\r\n" readme "${readme}")
-file(WRITE "${STAGE}/README.txt" "${readme}")
+foreach(text "usage.md|README.txt" "opener-template.md|opener-template.txt")
+  string(REPLACE "|" ";" text "${text}")
+  list(GET text 0 source)
+  list(GET text 1 member)
+  file(STRINGS "${SOURCE}/docs/${source}" lines ENCODING UTF-8)
+  foreach(line IN LISTS lines)
+    string(LENGTH "${line}" length)
+    if(length GREATER 100)
+      message(FATAL_ERROR "docs/${source}: a line of ${length} characters, over the 100 that Notepad shows:\n${line}")
+    endif()
+  endforeach()
+  file(READ "${SOURCE}/docs/${source}" content)
+  string(REPLACE "\n" "\r\n" content "${content}")
+  file(WRITE "${STAGE}/${member}" "${content}")
+  list(APPEND members "${member}")
+endforeach()
 file(COPY_FILE "${SOURCE}/LICENSE" "${STAGE}/LICENSE")
-list(APPEND members README.txt LICENSE)
+list(APPEND members LICENSE)
 
 set(sums "")
 foreach(member IN LISTS members)

@@ -1,5 +1,5 @@
 // The template block inside a built opener.exe, handled on the file's bytes: found,
-// read and rewritten by the block's one layout (launcher/template_block.h).
+// read and rewritten by the block's one layout (core/template_block.h).
 #pragma once
 
 #include <cstddef>
