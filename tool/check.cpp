@@ -123,7 +123,8 @@ CheckReport WhatStarts(const std::string& path, const LauncherFile& launcher, co
                 "; the launcher starts nothing\n",
             true};
   CheckReport listed = ListCandidates(command);
-  if (kCanDryRun && launcher.ours) listed.lines = "note:     Windows could not be asked: " + Printable(run.failure) + "\n" + listed.lines;
+  if (kCanDryRun && launcher.ours)
+    listed.lines = "note:     Windows could not be asked: " + Printable(run.failure) + "\n" + listed.lines;
   return listed;
 }
 
@@ -134,7 +135,8 @@ std::string StartsItselfMessage(const std::string& program) {
          "), which would start itself again and again, without end; name another program";
 }
 
-CheckReport CheckLauncher(const std::string& path, const LauncherFile& launcher, const std::optional<std::string>& text) {
+CheckReport CheckLauncher(const std::string& path, const LauncherFile& launcher,
+                          const std::optional<std::string>& text) {
   // The launcher is started as a "%1" association starts it: "FILE" "TEXT", or "FILE" TEXT
   // when TEXT brings its own quotes (a quoted name and its options, several names).
   const std::string given = text ? *text : kSampleTail;
@@ -170,8 +172,9 @@ CheckReport CheckFileType(const std::string& type, const std::optional<std::stri
   const TypeAnswer answer = AskWindowsAbout(type);
   CheckReport report{"type:     " + Printable(type) + "\n"};
   if (!answer.userChoice.empty())
-    report.lines += "note:     on Windows 8 and later the program picked with \"Open with\" and \"Always\" comes first: " +
-                    Printable(answer.userChoice) + "\n";
+    report.lines +=
+        "note:     on Windows 8 and later the program picked with \"Open with\" and \"Always\" comes first: " +
+        Printable(answer.userChoice) + "\n";
   if (answer.command.empty())
     return {report.lines + "command:  none: Windows starts no program for " + Printable(type) + " files\n", true};
   report.lines += "command:  " + Printable(answer.command) + "   (what Windows starts for these files)\n";

@@ -17,7 +17,8 @@ struct CheckReport {
 // check FILE [TEXT]: the launcher `launcher`, read from `path` (held open, so that what
 // runs is what was read), started as a "%1" association starts it with TEXT (default: a
 // sample file name).
-CheckReport CheckLauncher(const std::string& path, const LauncherFile& launcher, const std::optional<std::string>& text);
+CheckReport CheckLauncher(const std::string& path, const LauncherFile& launcher,
+                          const std::optional<std::string>& text);
 
 // check .EXT [TEXT]: what Windows starts for files of `type` and, where that is a
 // launcher of ours, its own check. Windows only.

@@ -26,7 +26,8 @@ namespace {
 
 // Whether `key` is `upper` or a key under it.
 bool IsUnder(std::string_view key, std::string_view upper) {
-  return SameRegistryName(key.substr(0, upper.size()), upper) && (key.size() == upper.size() || key[upper.size()] == '\\');
+  return SameRegistryName(key.substr(0, upper.size()), upper) &&
+         (key.size() == upper.size() || key[upper.size()] == '\\');
 }
 
 std::size_t Depth(const std::string& key) { return static_cast<std::size_t>(std::count(key.begin(), key.end(), '\\')); }

@@ -54,9 +54,8 @@ class WindowsClasses : public Registry {
     HKEY handle = Open(key, KEY_READ);
     if (!handle) return names;
     wchar_t name[256];
-    for (DWORD i = 0, size = 256; RegEnumKeyExW(handle, i, name, &size, nullptr, nullptr, nullptr, nullptr) ==
-                                  ERROR_SUCCESS;
-         ++i, size = 256)
+    for (DWORD i = 0, size = 256;
+         RegEnumKeyExW(handle, i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS; ++i, size = 256)
       names.push_back(Utf8(std::wstring(name, size)));
     RegCloseKey(handle);
     return names;
@@ -66,8 +65,8 @@ class WindowsClasses : public Registry {
     HKEY handle = Open(key, KEY_QUERY_VALUE);
     if (!handle) return names;
     std::vector<wchar_t> name(16384);
-    for (DWORD i = 0, size = 16384; RegEnumValueW(handle, i, name.data(), &size, nullptr, nullptr, nullptr, nullptr) ==
-                                    ERROR_SUCCESS;
+    for (DWORD i = 0, size = 16384;
+         RegEnumValueW(handle, i, name.data(), &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
          ++i, size = 16384)
       names.push_back(Utf8(std::wstring(name.data(), size)));
     RegCloseKey(handle);
@@ -75,8 +74,7 @@ class WindowsClasses : public Registry {
   }
   std::string CreateKey(const std::string& key) override {
     HKEY created = nullptr;
-    const LONG error =
-        RegCreateKeyExW(root_, Path(key).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &created, nullptr);
+    const LONG error = RegCreateKeyExW(root_, Path(key).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &created, nullptr);
     if (error != ERROR_SUCCESS) return Failed(key, error);
     RegCloseKey(created);
     return "";
@@ -87,10 +85,10 @@ class WindowsClasses : public Registry {
     if (error == ERROR_SUCCESS) {
       const std::wstring wide = Utf16(name);
       const wchar_t* valueName = name.empty() ? nullptr : wide.c_str();
-      error = value.exists ? RegSetValueExW(handle, valueName, 0, value.type,
-                                            reinterpret_cast<const BYTE*>(value.data.data()),
-                                            static_cast<DWORD>(value.data.size()))
-                           : RegDeleteValueW(handle, valueName);
+      error = value.exists
+                  ? RegSetValueExW(handle, valueName, 0, value.type, reinterpret_cast<const BYTE*>(value.data.data()),
+                                   static_cast<DWORD>(value.data.size()))
+                  : RegDeleteValueW(handle, valueName);
       if (!value.exists && error == ERROR_FILE_NOT_FOUND) error = ERROR_SUCCESS;
       RegCloseKey(handle);
     }
@@ -166,9 +164,10 @@ TypeAnswer AskWindowsAbout(const std::string& type) {
   answer.program = answer.command.empty() ? "" : ask(ASSOCSTR_EXECUTABLE);
   wchar_t choice[256] = L"";
   DWORD size = sizeof choice;
-  if (RegGetValueW(HKEY_CURRENT_USER,
-                   (L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\" + wide + L"\\UserChoice").c_str(),
-                   L"ProgId", RRF_RT_REG_SZ, nullptr, choice, &size) == ERROR_SUCCESS)
+  if (RegGetValueW(
+          HKEY_CURRENT_USER,
+          (L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\" + wide + L"\\UserChoice").c_str(),
+          L"ProgId", RRF_RT_REG_SZ, nullptr, choice, &size) == ERROR_SUCCESS)
     answer.userChoice = Utf8(choice);
   return answer;
 }

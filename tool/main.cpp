@@ -104,8 +104,7 @@ std::string ParseOption(const std::vector<std::string>& args, std::size_t& i, co
   const Option* option = nullptr;
   for (const Option& known : kOptions) option = known.name == arg ? &known : option;
   if (option == nullptr) return "unknown option " + arg;
-  if (command == nullptr ||
-      std::find(command->options.begin(), command->options.end(), arg) == command->options.end())
+  if (command == nullptr || std::find(command->options.begin(), command->options.end(), arg) == command->options.end())
     return (command ? std::string(command->name) : "this command") + " takes no option " + arg;
   if (option->flag) {
     options.*option->flag = true;
@@ -209,7 +208,8 @@ int Set(const Options& options) {
       return Refuse(*options.fromFile, error);
     if (std::string error = TemplateFromFile(text); !error.empty()) return Refuse(*options.fromFile, error);
   } else if (options.program) {
-    if (std::string error = ProgramTemplate(*options.program, options.arguments, text); !error.empty()) return Refuse(path, error);
+    if (std::string error = ProgramTemplate(*options.program, options.arguments, text); !error.empty())
+      return Refuse(path, error);
   } else {
     text = options.operands[1];
   }
@@ -224,7 +224,8 @@ int Set(const Options& options) {
     return Refuse(path, error);
   if (std::string error = StartsItself(text, target); !error.empty()) return Refuse(path, error);
   std::vector<std::string> notes = TemplateWarnings(text, LegacyCodePage());
-  if (options.program && kSeesWindowsFiles && FindTemplateProgram(*options.program, FolderOf(FullPathOf(target))).empty())
+  if (options.program && kSeesWindowsFiles &&
+      FindTemplateProgram(*options.program, FolderOf(FullPathOf(target))).empty())
     notes.push_back("Windows finds no program " + *options.program + " (" +
                     (IsFullPath(*options.program) ? std::string("there") : WhereWindowsLooks(*options.program)) +
                     "): the launcher will start nothing until it exists");

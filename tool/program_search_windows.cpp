@@ -70,4 +70,3 @@ bool SameFile(const std::string& a, const std::string& b) {
   if (idA.index != 0 && idB.index != 0) return idA == idB;
   return CompareStringOrdinal(FullPath(a).c_str(), -1, FullPath(b).c_str(), -1, TRUE) == CSTR_EQUAL;
 }
-

@@ -210,8 +210,7 @@ std::vector<std::string> TemplateWarnings(std::string_view text, unsigned codePa
         "; write the value itself");
     open = close;
   }
-  const bool ascii =
-      std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (codePage != 0 && !ascii)
     warnings.push_back("this Windows reads programs' text in code page " + std::to_string(codePage) +
                        ", not UTF-8: the launcher here will read the template's non-ASCII characters in that code "

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "path_fold.h"
+#include "rows.h"
 
 #include <chrono>
 #include <map>
@@ -123,7 +124,7 @@ void ExpectNoDanglingClass(const MemoryRegistry& registry, const std::string& wh
 TEST(FileTypes, AnySequenceOfLaunchersGivesTheRegistryBack) {
   std::mt19937 random(20261210);
   const auto start = std::chrono::steady_clock::now();
-  constexpr int kSequences = 3000;
+  constexpr int kSequences = 2000;
   for (int sequence = 0; sequence < kSequences && !HasFailure(); ++sequence) {
     MemoryRegistry registry = Before();
     const auto before = registry.keys;
@@ -211,7 +212,35 @@ TEST(FileTypes, RegisteringAgainChangesNothingAndUnregisterSaysWhatItLeft) {
   EXPECT_TRUE(UnregisterTypes(registry, kLaunchers[0], {}).nothingRegistered);
 }
 
-struct ClassRow {
+struct TypeRow : NamedRow {
+  std::string type, error;
+};
+class TypeErrors : public testing::TestWithParam<TypeRow> {};
+TEST_P(TypeErrors, RefuseWhatNoTypeIsAndWhatStartsPrograms) {
+  EXPECT_EQ(FileTypeError(GetParam().type, ".COM;.EXE;.JS;.PY"), GetParam().error);
+}
+const std::string kDot = "a file type is a dot and 1 to 30 characters, such as .txt";
+const std::string kHolds = "a file type holds no blank, control character or \\ / : * ? \" < > |";
+auto Starts(const std::string& type) {
+  return "Windows starts programs through " + type +
+         " files: a launcher in their place would break every program start";
+}
+INSTANTIATE_TEST_SUITE_P(FileTypes, TypeErrors,
+                         testing::ValuesIn(std::vector<TypeRow>{{"Plain", ".txt", ""},
+                                                                {"NonAscii", ".t\xc3\xa9xt", ""},
+                                                                {"ThirtyCharacters", "." + std::string(30, 'x'), ""},
+                                                                {"NoDot", "txt", kDot},
+                                                                {"DotAlone", ".", kDot},
+                                                                {"ThirtyOne", "." + std::string(31, 'x'), kDot},
+                                                                {"Blank", ".a b", kHolds},
+                                                                {"Backslash", ".a\\b", kHolds},
+                                                                {"Control", ".a\tb", kHolds},
+                                                                {"Program", ".EXE", Starts(".EXE")},
+                                                                {"Shortcut", ".lnk", Starts(".lnk")},
+                                                                {"InPathext", ".py", Starts(".py")}}),
+                         RowName());
+
+struct ClassRow : NamedRow {
   std::string launcher, progId;
 };
 class ClassOfRows : public testing::TestWithParam<ClassRow> {};
@@ -222,13 +251,14 @@ TEST_P(ClassOfRows, NamesOneLauncherAsAProgIdMay) {
   EXPECT_EQ(progId.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789."),
             std::string::npos);
 }
-INSTANTIATE_TEST_SUITE_P(
-    FileTypes, ClassOfRows,
-    testing::Values(ClassRow{"C:\\Tools\\opener.exe", "opener.opener."},
-                    ClassRow{"C:\\Tools\\opener-wait.exe", "opener.openerwait."},
-                    ClassRow{"C:\\Ed\\My Ed \xc3\xa9.exe", "opener.myed."},
-                    ClassRow{"C:\\Ed\\\xc3\xa9.EXE", "opener.launcher."},
-                    ClassRow{"C:\\Ed\\a-very-long-launcher-name-indeed.exe", "opener.averylonglaunchernam."}));
+INSTANTIATE_TEST_SUITE_P(FileTypes, ClassOfRows,
+                         testing::Values(ClassRow{"Plain", "C:\\Tools\\opener.exe", "opener.opener."},
+                                         ClassRow{"Dash", "C:\\Tools\\opener-wait.exe", "opener.openerwait."},
+                                         ClassRow{"BlankAndNonAscii", "C:\\Ed\\My Ed \xc3\xa9.exe", "opener.myed."},
+                                         ClassRow{"NoLetterLeft", "C:\\Ed\\\xc3\xa9.EXE", "opener.launcher."},
+                                         ClassRow{"Long", "C:\\Ed\\a-very-long-launcher-name-indeed.exe",
+                                                  "opener.averylonglaunchernam."}),
+                         RowName());
 
 TEST(FileTypes, ClassesTellLaunchersApartByPathNotSpelling) {
   EXPECT_NE(ClassOf("C:\\A\\opener.exe"), ClassOf("C:\\B\\opener.exe"));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "file_io.h"
+#include "rows.h"
 #include "pe_builder.h"
 #include "template_file.h"
 
@@ -10,51 +11,61 @@ namespace {
 
 // What check prints: the command by the launcher's own expansion, and the programs
 // Windows tries for it, in its order.
-TEST(ProgramSearch, CommandAndCandidates) {
-  struct Row {
-    std::string text, tail, command;
-    std::vector<std::string> candidates;
-  };
-  const std::vector<Row> rows = {
-      {R"("C:\Program Files\Ed\ed.exe" "%s")",
-       R"(C:\notes\plan.txt)",
-       R"("C:\Program Files\Ed\ed.exe" "C:\notes\plan.txt")",
-       {R"(C:\Program Files\Ed\ed.exe)"}},
-      {R"("C:\Ed\ed" %s)", "a.txt", R"("C:\Ed\ed" a.txt)", {R"(C:\Ed\ed.exe)"}},
-      {R"(C:\Tools\My Editor.exe %s)",
-       "a.txt",
-       R"(C:\Tools\My Editor.exe a.txt)",
-       {R"(C:\Tools\My.exe)", R"(C:\Tools\My Editor.exe)", R"(C:\Tools\My Editor.exe a.txt)"}},
-      {R"(C:\Program Files\Ed\ed "%s")",
-       "x",
-       R"(C:\Program Files\Ed\ed "x")",
-       {R"(C:\Program.exe)", R"(C:\Program Files\Ed\ed.exe)"}},
-      {"notepad %s", "a", "notepad a", {"notepad.exe", "notepad a.exe"}},
-      {R"("" %s)", "a", R"("" a)", {}},
-      {"compare.exe %s %s",
-       "a.txt",
-       "compare.exe a.txt a.txt",
-       {"compare.exe", "compare.exe a.txt", "compare.exe a.txt a.txt"}},
-      // A quoted tail at a quoted %s goes in without its own quotes.
-      {R"("C:\Ed\ed.exe" "%s")",
-       R"("C:\My Notes\a.txt")",
-       R"("C:\Ed\ed.exe" "C:\My Notes\a.txt")",
-       {R"(C:\Ed\ed.exe)"}},
-      // As Windows reads them: a tab ends a word, a dot anywhere in a relative name
-      // keeps .exe off, a blank first or an unclosed quote names nothing.
-      {"C:\\Ed\\ed\t\"%s\"", "a", "C:\\Ed\\ed\t\"a\"", {R"(C:\Ed\ed.exe)"}},
-      {R"(ed.d\ed "%s")", "a", R"(ed.d\ed "a")", {R"(ed.d\ed)"}},
-      {R"(C:\Ed.d\ed "%s")", "a", R"(C:\Ed.d\ed "a")", {R"(C:\Ed.d\ed.exe)"}},
-      {R"( "C:\Ed\ed.exe" "%s")", "a", R"( "C:\Ed\ed.exe" "a")", {}},
-      {R"("C:\Ed\ed.exe %s)", "a", R"("C:\Ed\ed.exe a)", {}},
-      {R"(C:\Tools\ed.exe"%s")", "a", R"(C:\Tools\ed.exe"a")", {}}};
-  for (const Row& row : rows) {
-    PeShape shape;
-    shape.templateText = row.text;
-    const std::string file = BuildPe(shape);
-    EXPECT_EQ(ExpandStoredTemplate(file, kBuiltBlockOffset, row.tail, NameExistsHere), row.command) << row.text;
-    EXPECT_EQ(ProgramCandidates(row.command), row.candidates) << row.command;
-  }
+struct CandidatesRow : NamedRow {
+  std::string text, tail, command;
+  std::vector<std::string> candidates;
+};
+class CommandAndCandidates : public testing::TestWithParam<CandidatesRow> {};
+TEST_P(CommandAndCandidates, AsWindowsReadsThem) {
+  PeShape shape;
+  shape.templateText = GetParam().text;
+  const std::string file = BuildPe(shape);
+  EXPECT_EQ(ExpandStoredTemplate(file, kBuiltBlockOffset, GetParam().tail, NameExistsHere), GetParam().command);
+  EXPECT_EQ(ProgramCandidates(GetParam().command), GetParam().candidates);
+}
+INSTANTIATE_TEST_SUITE_P(
+    ProgramSearch, CommandAndCandidates,
+    testing::Values(
+        CandidatesRow{"Quoted",
+                      R"("C:\Program Files\Ed\ed.exe" "%s")",
+                      R"(C:\notes\plan.txt)",
+                      R"("C:\Program Files\Ed\ed.exe" "C:\notes\plan.txt")",
+                      {R"(C:\Program Files\Ed\ed.exe)"}},
+        CandidatesRow{"QuotedNoExtension", R"("C:\Ed\ed" %s)", "a.txt", R"("C:\Ed\ed" a.txt)", {R"(C:\Ed\ed.exe)"}},
+        CandidatesRow{"UnquotedWithSpace",
+                      R"(C:\Tools\My Editor.exe %s)",
+                      "a.txt",
+                      R"(C:\Tools\My Editor.exe a.txt)",
+                      {R"(C:\Tools\My.exe)", R"(C:\Tools\My Editor.exe)", R"(C:\Tools\My Editor.exe a.txt)"}},
+        CandidatesRow{"UnquotedFolderWithSpace",
+                      R"(C:\Program Files\Ed\ed "%s")",
+                      "x",
+                      R"(C:\Program Files\Ed\ed "x")",
+                      {R"(C:\Program.exe)", R"(C:\Program Files\Ed\ed.exe)"}},
+        CandidatesRow{"BareName", "notepad %s", "a", "notepad a", {"notepad.exe", "notepad a.exe"}},
+        CandidatesRow{"EmptyName", R"("" %s)", "a", R"("" a)", {}},
+        CandidatesRow{"TwoPlaceholders",
+                      "compare.exe %s %s",
+                      "a.txt",
+                      "compare.exe a.txt a.txt",
+                      {"compare.exe", "compare.exe a.txt", "compare.exe a.txt a.txt"}},
+        // A quoted tail at a quoted %s goes in without its own quotes.
+        CandidatesRow{"QuotedTailAtQuotedPlaceholder",
+                      R"("C:\Ed\ed.exe" "%s")",
+                      R"("C:\My Notes\a.txt")",
+                      R"("C:\Ed\ed.exe" "C:\My Notes\a.txt")",
+                      {R"(C:\Ed\ed.exe)"}},
+        // As Windows reads them: a tab ends a word, a dot anywhere in a relative name
+        // keeps .exe off, a blank first or an unclosed quote names nothing.
+        CandidatesRow{"TabEndsTheWord", "C:\\Ed\\ed\t\"%s\"", "a", "C:\\Ed\\ed\t\"a\"", {R"(C:\Ed\ed.exe)"}},
+        CandidatesRow{"DotInRelativeName", R"(ed.d\ed "%s")", "a", R"(ed.d\ed "a")", {R"(ed.d\ed)"}},
+        CandidatesRow{"DotInFolder", R"(C:\Ed.d\ed "%s")", "a", R"(C:\Ed.d\ed "a")", {R"(C:\Ed.d\ed.exe)"}},
+        CandidatesRow{"BlankFirst", R"( "C:\Ed\ed.exe" "%s")", "a", R"( "C:\Ed\ed.exe" "a")", {}},
+        CandidatesRow{"UnclosedQuote", R"("C:\Ed\ed.exe %s)", "a", R"("C:\Ed\ed.exe a)", {}},
+        CandidatesRow{"GluedQuote", R"(C:\Tools\ed.exe"%s")", "a", R"(C:\Tools\ed.exe"a")", {}}),
+    RowName());
+
+TEST(ProgramSearch, WhereWindowsLooks) {
   // Where Windows looks: the launcher's folder first for any relative name.
   const std::vector<std::pair<std::string, std::string>> places = {
       {R"(C:\Ed\ed.exe)", ""},

@@ -24,7 +24,6 @@ struct TextRow : NamedRow {
   std::uint32_t checksum32, checksum64;
 };
 
-
 class RoundTrip : public testing::TestWithParam<TextRow> {};
 
 TEST_P(RoundTrip, SetThenShowGivesTheTemplateBack) {
@@ -83,7 +82,6 @@ struct RefusalRow : NamedRow {
   bool evenWithForce = true;  // --force changes nothing
 };
 
-
 std::string WithBytes(std::string file, std::size_t at, std::string_view bytes) {
   return file.replace(at, bytes.size(), bytes);
 }
@@ -134,47 +132,49 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalRow{"Empty", "", "ed %s", "not a Windows executable (no MZ header)"},
         RefusalRow{"NoMz", WithBytes(kPe, 0, "ZM"), "ed %s", "not a Windows executable (no MZ header)"},
         RefusalRow{"NoPeSignature", WithBytes(kPe, 0x40, "PX"), "ed %s",
-                "not a Windows executable (no PE signature where the MZ header points)"},
+                   "not a Windows executable (no PE signature where the MZ header points)"},
         RefusalRow{"PeOffsetPastTheEnd", WithBytes(kPe, 0x3c, "\xff\xff\xff\x7f"), "ed %s",
-                "not a Windows executable (no PE signature where the MZ header points)"},
+                   "not a Windows executable (no PE signature where the MZ header points)"},
         RefusalRow{"NoMarker", WithBytes(kPe, kBuiltBlockOffset, "__FILENAMEX_"), "ed %s",
-                "no template block (the marker __FILENAME__ is not in the file)"},
+                   "no template block (the marker __FILENAME__ is not in the file)"},
         RefusalRow{"MarkerTwice", WithBytes(kPe, 0x300, "__FILENAME__"), "ed %s",
-                "the marker __FILENAME__ stands more than once; which block is the template is ambiguous"},
+                   "the marker __FILENAME__ stands more than once; which block is the template is ambiguous"},
         RefusalRow{"BlockCutShort", kPe.substr(0, kBuiltBlockOffset + 255), "ed %s",
-                "the template block does not fit: fewer than 256 bytes from the marker to the end of the file"},
+                   "the template block does not fit: fewer than 256 bytes from the marker to the end of the file"},
         RefusalRow{"NoNulAfterMarker", WithBytes(kPe, kBuiltBlockOffset + 12, "x"), "ed %s",
-                "the template block does not fit: no NUL after the marker"},
+                   "the template block does not fit: no NUL after the marker"},
         RefusalRow{"BlockInOverlay",
-                WithBytes(kPe, kBuiltBlockOffset, "__FILENAMEX_") + "__FILENAME__" + std::string(244, '\0'), "ed %s",
-                "the template block lies outside the program's sections, where the launcher never reads it"},
+                   WithBytes(kPe, kBuiltBlockOffset, "__FILENAMEX_") + "__FILENAME__" + std::string(244, '\0'), "ed %s",
+                   "the template block lies outside the program's sections, where the launcher never reads it"},
         RefusalRow{"BlockOverlapsHeaders", OverlappingHeaders(), "ed %s", "the template block overlaps the PE headers"},
-        RefusalRow{"TooLong", kPe, std::string(244, 'x'), "the template is 244 bytes long; the block holds at most 243"},
+        RefusalRow{"TooLong", kPe, std::string(244, 'x'),
+                   "the template is 244 bytes long; the block holds at most 243"},
         RefusalRow{"NulInside", kPe, std::string("ed\0%s", 5), "the template holds a NUL byte"},
         RefusalRow{"EmptyTemplate", kPe, "", "the template is empty: the launcher would start nothing"},
         RefusalRow{"C1Csi", kPe,
-                "ed \xc2\x9b"
-                "2J %s",
-                "the template holds a control character (<0xC2><0x9B> at byte 3); only tab may stand in a command"},
+                   "ed \xc2\x9b"
+                   "2J %s",
+                   "the template holds a control character (<0xC2><0x9B> at byte 3); only tab may stand in a command"},
         RefusalRow{"C1NextLine", kPe,
-                "\"C:\\\xc3\xa9"
-                "d\\ed.exe\" %s\xc2\x85",
-                "the template holds a control character (<0xC2><0x85> at byte 18); only tab may stand in a command"},
+                   "\"C:\\\xc3\xa9"
+                   "d\\ed.exe\" %s\xc2\x85",
+                   "the template holds a control character (<0xC2><0x85> at byte 18); only tab may stand in a command"},
         RefusalRow{"Signed", kSigned, "ed %s",
-                "the file is signed (Authenticode); rewriting it breaks the signature (--force removes it)", false},
+                   "the file is signed (Authenticode); rewriting it breaks the signature (--force removes it)", false},
         RefusalRow{"CarriageReturn", kPe, "evil.exe [%s]\r\"C:\\Ed\\ed.exe\" \"%s\"",
-                "the template holds a control character (<0x0D> at byte 13); only tab may stand in a command"},
+                   "the template holds a control character (<0x0D> at byte 13); only tab may stand in a command"},
         RefusalRow{"LineFeed", kPe, "ed %s\n",
-                "the template holds a control character (<0x0A> at byte 5); only tab may stand in a command"},
+                   "the template holds a control character (<0x0A> at byte 5); only tab may stand in a command"},
         RefusalRow{"HoldsTheMarker", kPe, "ed __FILENAME__ %s",
-                "the template holds the marker __FILENAME__; the block could not be found again"},
+                   "the template holds the marker __FILENAME__; the block could not be found again"},
         // Bogus entries that --force would once have cut: into the program's section, the last
         // byte alone, unaligned, too short to be a table, not reaching the end.
         RefusalRow{"CertificateInASection", WithCertificateEntry(0x300, kEnd - 0x300), "ed %s", kNotACertificateTable},
         RefusalRow{"CertificateOfNothing", WithCertificateEntry(kEnd - 1, 0), "ed %s", kNotACertificateTable},
         RefusalRow{"CertificateUnaligned", WithCertificateEntry(kEnd - 0x1c, 0x1c), "ed %s", kNotACertificateTable},
         RefusalRow{"CertificateTooShort", WithCertificateEntry(kEnd - 4, 4), "ed %s", kNotACertificateTable},
-        RefusalRow{"CertificateShortOfTheEnd", WithCertificateEntry(kEnd - 0x20, 0x18), "ed %s", kNotACertificateTable}),
+        RefusalRow{"CertificateShortOfTheEnd", WithCertificateEntry(kEnd - 0x20, 0x18), "ed %s",
+                   kNotACertificateTable}),
     RowName());
 
 TEST(TemplateFile, SignatureForceRemovesItCleanly) {

@@ -18,7 +18,6 @@ struct CallerRow : NamedRow {
   const char* reg = nullptr;  // an association imported with regedit first
 };
 
-
 const std::string kUnicodeName = "na\xc3\xafve \xe6\x97\xa5\xe6\x9c\xac";
 
 // An association of .EXT{x} with the command `command` ({reg-own}: the launcher's path).
@@ -77,21 +76,21 @@ INSTANTIATE_TEST_SUITE_P(
                         CallerRow{"NewNameUnquoted", R"({name} {dir}\new plan.txt)", R"({dir}\new plan.txt)"},
                         CallerRow{"ForLoop", R"(for %%f in (*.uni) do {name} "%%f")", kUnicodeName + ".uni"},
                         CallerRow{"DroppedNameWithSpaceAndWithout", R"("{own}" "{dir}\budget 2027.txt" c.txt)",
-                               "{dir}\\budget 2027.txt\tc.txt"},
+                                  "{dir}\\budget 2027.txt\tc.txt"},
                         CallerRow{"DroppedTwoWithoutSpaces", R"("{own}" c.txt d.txt)", "c.txt\td.txt"},
                         CallerRow{"DroppedThree", R"(for %%f in (*.uni) do "{own}" c.txt "%%~ff" d.txt)",
-                               "c.txt\t{dir}\\" + kUnicodeName + ".uni\td.txt"},
+                                  "c.txt\t{dir}\\" + kUnicodeName + ".uni\td.txt"},
                         CallerRow{"StartEmptyTitle", R"(start "" {name} "{dir}\budget 2027.txt")",
-                               R"({dir}\budget 2027.txt)"},
+                                  R"({dir}\budget 2027.txt)"},
                         CallerRow{"StartWithParameters", R"(start "" "{own}" "{dir}\budget 2027.txt" -n12)",
-                               "{dir}\\budget 2027.txt\t-n12"},
+                                  "{dir}\\budget 2027.txt\t-n12"},
                         CallerRow{"StartWithNoFile", R"(start "" {name})", ""},
                         CallerRow{"AssociationQuoted", R"(start "" "{dir}\budget 2027.oq1{x}")",
-                               R"({dir}\budget 2027.oq1{x})", kQuotedAssociation.c_str()},
+                                  R"({dir}\budget 2027.oq1{x})", kQuotedAssociation.c_str()},
                         CallerRow{"AssociationUnquoted", R"(for %%f in (*.oq2{x}) do start "" "%%f")",
-                               "{dir}\\" + kUnicodeName + ".oq2{x}", kUnquotedAssociation.c_str()},
+                                  "{dir}\\" + kUnicodeName + ".oq2{x}", kUnquotedAssociation.c_str()},
                         CallerRow{"AssociationWithParameter", R"(start "" "{dir}\budget 2027.oq3{x}" -n12)",
-                               "{dir}\\budget 2027.oq3{x}\t-n12", kParametersAssociation.c_str()})),
+                                  "{dir}\\budget 2027.oq3{x}\t-n12", kParametersAssociation.c_str()})),
     [](const testing::TestParamInfo<std::tuple<Kind, CallerRow>>& param) {
       return std::string(std::get<0>(param.param).name) + "_" + std::get<1>(param.param).name;
     });

@@ -20,7 +20,6 @@ struct CheckRow : NamedRow {
   const char* given = "a.txt";    // TEXT, when textLength is 0
 };
 
-
 // A row's folder, check-NAME, with its programs, and in it opener.exe: a copy of
 // `launcher` whose template is `text`, {dir} standing for the folder and {root} for it
 // without its drive.
@@ -129,7 +128,6 @@ struct CheckSaysRow : NamedRow {
   bool tampered = false;  // one byte changed outside the block: no launcher of ours
 };
 
-
 class CheckSays : public CheckFolder, public testing::WithParamInterface<CheckSaysRow> {};
 
 TEST_P(CheckSays, WhatNoRunShows) {
@@ -150,8 +148,7 @@ TEST_P(CheckSays, WhatNoRunShows) {
   EXPECT_TRUE(ReadBytes(Utf8(record_)).empty()) << "check let a program run";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Check, CheckSays,
+INSTANTIATE_TEST_SUITE_P(Check, CheckSays,
                          testing::Values(CheckSaysRow{"Itself", R"("{dir}\opener.exe" "%s")",
                                                       "program:  none: the template starts the launcher itself", 1},
                                          CheckSaysRow{"CmdItself", R"(C:\Windows\System32\cmd.exe /c rem "%s")",

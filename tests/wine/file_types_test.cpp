@@ -50,8 +50,8 @@ TEST_F(FileTypes, ForEveryoneOpenThroughTheLauncherAndComeBack) {
   EXPECT_EQ(registered.exitCode, 0) << registered.err;
   EXPECT_EQ(registered.out, ".oqr: Windows starts \"" + Utf8(launcher) + "\" \"%1\"\n");
   const std::wstring progId = ClassKey(launcher);
-  const std::string once = Export(classes + L".oqr") + Export(classes + progId) +
-                           Export(classes + L"Applications\\opener-typed.exe");
+  const std::string once =
+      Export(classes + L".oqr") + Export(classes + progId) + Export(classes + L"Applications\\opener-typed.exe");
   EXPECT_EQ(Tool({"register", Utf8(launcher), ".oqr", "--all-users"}).exitCode, 0);
   EXPECT_EQ(Export(classes + L".oqr") + Export(classes + progId) + Export(classes + L"Applications\\opener-typed.exe"),
             once)
@@ -147,7 +147,8 @@ TEST_F(FileTypes, ForTheUserAnyLaunchersInAnyOrderComeBack) {
   const std::string recorder = "\"" + Utf8(TestDir()) + "recorder.exe\" \"%s\"";
   for (const wchar_t* folder : {L"twin", L"my%20tools"}) CreateDirectoryW((TestDir() + folder).c_str(), nullptr);
   const std::wstring a = Retarget(L"opener-la.exe", recorder), b = Retarget(L"opener-lb.exe", recorder);
-  const std::wstring twin = Retarget(L"twin\\opener-la.exe", recorder), percent = Retarget(L"my%20tools\\opener-lc.exe", recorder);
+  const std::wstring twin = Retarget(L"twin\\opener-la.exe", recorder),
+                     percent = Retarget(L"my%20tools\\opener-lc.exe", recorder);
   const std::wstring never = Retarget(L"opener-never.exe", recorder);
   const std::wstring all = L"HKEY_CURRENT_USER\\Software\\Classes";
   for (bool aFirst : {true, false}) {
@@ -172,13 +173,13 @@ TEST_F(FileTypes, ForTheUserAnyLaunchersInAnyOrderComeBack) {
     const std::string registered = Export(all);
     EXPECT_NE(tool({"register", Utf8(twin), ".oqa"}, 1).err.find(Utf8(a)), std::string::npos);
     EXPECT_NE(tool({"register", Utf8(percent), ".oqa"}, 1).err.find("holds a %"), std::string::npos);
-    EXPECT_NE(tool({"unregister", Utf8(never)}, 0).out.find("nothing is registered for it for you"),
-              std::string::npos);
+    EXPECT_NE(tool({"unregister", Utf8(never)}, 0).out.find("nothing is registered for it for you"), std::string::npos);
     EXPECT_NE(tool({"unregister", Utf8(b), "--all-users"}, 1).err.find("leave out --all-users"), std::string::npos);
     EXPECT_EQ(Export(all), registered) << "a refusal changed the registry";
 
     const std::wstring kept = a + L".kept";
-    ASSERT_TRUE(MoveFileExW(a.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING));  // unregister needs the launcher's path alone
+    ASSERT_TRUE(
+        MoveFileExW(a.c_str(), kept.c_str(), MOVEFILE_REPLACE_EXISTING));  // unregister needs the launcher's path alone
     for (const std::wstring& launcher : aFirst ? std::vector{a, b} : std::vector{b, a}) {
       tool({"unregister", Utf8(launcher)}, 0);
       const std::wstring type = Read(HKEY_CURRENT_USER, L"Software\\Classes\\.oqa", nullptr);
@@ -203,8 +204,8 @@ TEST_F(FileTypes, CheckHoldsTheLauncherItRead) {
     ASSERT_EQ(ReadAndHoldFile(Utf8(launcher), bytes, kMaxExecutableSize, held), "");
     EXPECT_FALSE(MoveFileExW(other.c_str(), launcher.c_str(), MOVEFILE_REPLACE_EXISTING));
     EXPECT_FALSE(DeleteFileW(launcher.c_str()));
-    EXPECT_EQ(CreateFileW(launcher.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                          nullptr),
+    EXPECT_EQ(CreateFileW(launcher.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                          0, nullptr),
               INVALID_HANDLE_VALUE);
   }
   EXPECT_EQ(ReadBytes(Utf8(launcher)), bytes);

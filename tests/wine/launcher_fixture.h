@@ -71,7 +71,6 @@ inline const Kind kLaunchers[] = {kOpener, kOpenerWait};
 inline const std::wstring kRecording = kOpener.path;
 inline const std::wstring kWaiting = kOpenerWait.path;
 
-
 class Launcher : public testing::Test {
  protected:
   void SetUp() override {
