@@ -163,6 +163,13 @@ CheckReport CheckLauncher(const std::string& path, const LauncherFile& launcher,
   }
   if (std::string why = LauncherPathError(FullPathOf(path)); !why.empty())
     report.lines += "warning:  a file type cannot start this launcher: " + why + "\n";
+  if (kHasRegistry) {
+    const std::string full = FullPathOf(path);
+    const std::string mine = RegisteredWhere(*OpenClasses(false), full),
+                      everyone = RegisteredWhere(*OpenClasses(true), full);
+    report.lines += "registered: for you: " + (mine.empty() ? std::string("nothing") : Printable(mine)) +
+                    "; for all users: " + (everyone.empty() ? std::string("nothing") : Printable(everyone)) + "\n";
+  }
   for (const std::string& note : TemplateWarnings(stored, LegacyCodePage()))
     report.lines += "warning:  " + Printable(note) + "\n";
   return report;

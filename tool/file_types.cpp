@@ -110,6 +110,7 @@ struct Record {
   std::string launcher;
   std::vector<std::pair<std::string, Change>> changes;
   bool dirty = false;  // changed here, to be written back
+  std::string sendTo;  // the Send To shortcut register made, or ""
 
   Change* Find(const std::string& key, const std::string& name, bool createdKey) {
     for (auto& [slot, change] : changes)
@@ -130,6 +131,7 @@ struct Record {
 
 const std::string kRecordKey = "OpenerRecord";
 const std::string kLauncherValue = "Launcher";
+const std::string kSendToValue = "SendTo";
 
 std::string RecordKeyOf(const std::string& progId) { return progId + "\\" + kRecordKey; }
 
@@ -145,7 +147,11 @@ std::vector<Record> LoadRecords(const Registry& classes) {
   std::vector<Record> records;
   for (const std::string& key : classes.SubKeys("")) {
     if (!SameRegistryName(key.substr(0, 7), "opener.") || !classes.KeyExists(RecordKeyOf(key))) continue;
-    Record record{key, TextOfValue(classes.Read(RecordKeyOf(key), kLauncherValue)), {}};
+    Record record{key,
+                  TextOfValue(classes.Read(RecordKeyOf(key), kLauncherValue)),
+                  {},
+                  false,
+                  TextOfValue(classes.Read(RecordKeyOf(key), kSendToValue))};
     std::vector<std::string> slots = classes.ValueNames(RecordKeyOf(key));
     std::sort(slots.begin(), slots.end());
     for (const std::string& slot : slots) {
@@ -221,14 +227,14 @@ std::string SaveRecord(Journal& journal, const Record& record) {
   const Registry& classes = journal.classes();
   const std::string key = RecordKeyOf(record.progId);
   for (const std::string& slot : classes.ValueNames(key)) {
-    if (SameRegistryName(slot, kLauncherValue)) continue;
+    if (SameRegistryName(slot, kLauncherValue) || SameRegistryName(slot, kSendToValue)) continue;
     const bool kept = std::any_of(record.changes.begin(), record.changes.end(),
                                   [&](const auto& entry) { return entry.first == slot; });
     if (std::string error = kept ? "" : journal.Write(key, slot, RegistryValue{}); !error.empty()) return error;
   }
   for (const auto& [slot, change] : record.changes)
     if (std::string error = journal.Write(key, slot, Encode(change)); !error.empty()) return error;
-  return "";
+  return journal.Write(key, kSendToValue, record.sendTo.empty() ? RegistryValue{} : StringValue(record.sendTo));
 }
 
 RegistryOutcome Refused(const std::string& error) {
@@ -262,6 +268,36 @@ std::vector<std::string> TypesOf(const Record& record) {
         entry.second.key[0] == '.' && entry.second.key.find('\\') == std::string::npos)
       types.push_back(entry.second.key);
   return types;
+}
+
+// The keys of the menus' entries of a launcher's class.
+std::string MenuKey(const std::string& progId) { return "*\\shell\\" + progId; }
+std::string FolderKey(const std::string& progId) { return "Directory\\shell\\" + progId; }
+std::string BackgroundKey(const std::string& progId) { return "Directory\\Background\\shell\\" + progId; }
+
+bool IsMenuChange(const Change& change, const std::string& progId) { return IsUnder(change.key, MenuKey(progId)); }
+bool IsFolderChange(const Change& change, const std::string& progId) {
+  return IsUnder(change.key, FolderKey(progId)) || IsUnder(change.key, BackgroundKey(progId));
+}
+
+// The places a record holds.
+Places PlacesOf(const Record& record) {
+  Places places;
+  for (const auto& entry : record.changes) {
+    places.menu = places.menu || IsMenuChange(entry.second, record.progId);
+    places.folders = places.folders || IsFolderChange(entry.second, record.progId);
+  }
+  places.sendTo = !record.sendTo.empty();
+  return places;
+}
+
+// A file name made of `name`: without the characters no file name holds.
+std::string FileNameMadeOf(const std::string& name) {
+  std::string file;
+  for (char c : name)
+    if (static_cast<unsigned char>(c) >= 0x20 && std::string_view("\\/:*?\"<>|").find(c) == std::string_view::npos)
+      file += c;
+  return file.empty() ? "opener" : file;
 }
 
 Record* FindRecord(std::vector<Record>& records, const std::string& progId) {
@@ -320,7 +356,7 @@ std::string ClassOf(const std::string& launcher) {
   return "opener." + (letters.empty() ? std::string("launcher") : letters) + "." + hex;
 }
 
-RegistryOutcome RegisterTypes(Registry& classes, const Registration& registration) {
+RegistryOutcome RegisterLauncher(Registry& classes, Shortcuts& shortcuts, const Registration& registration) {
   const std::string& launcher = registration.launcher;
   if (std::string error = LauncherPathError(launcher); !error.empty()) return Refused(error);
   const std::string progId = ClassOf(launcher);
@@ -331,13 +367,31 @@ RegistryOutcome RegisterTypes(Registry& classes, const Registration& registratio
     return Refused("the class " + progId + " is there already, and is not this launcher's");
   for (const Record& other : records)
     for (const auto& entry : other.changes)
-      if (&other != mine && IsUnder(entry.second.key, appKey))
+      if (&other != mine && !registration.types.empty() && IsUnder(entry.second.key, appKey))
         return Refused("another launcher of the same file name is registered, " + other.launcher +
                        ", and Windows knows a program in \"Open with\" by its file name alone: give this copy a file "
                        "name of its own, or unregister the other first");
   if (!mine) {
-    records.push_back({progId, launcher, {}, true});
+    records.push_back({progId, launcher, {}, true, ""});
     mine = &records.back();
+  }
+
+  // Send To: a shortcut named after the editor, or after the launcher too where another
+  // program has that name.
+  std::string shortcut;
+  if (registration.places.sendTo) {
+    const std::string folder = shortcuts.Folder();
+    if (folder.empty()) return Refused("this Windows has no Send To folder");
+    const std::string name = FileNameMadeOf(registration.editorName);
+    for (const std::string& candidate :
+         {mine->sendTo, folder + name + ".lnk", folder + name + " (" + WithoutExe(FileNameOf(launcher)) + ").lnk"}) {
+      const std::string target = candidate.empty() ? "" : shortcuts.TargetOf(candidate);
+      if (!candidate.empty() && (target.empty() || SamePath(target, launcher))) {
+        shortcut = candidate;
+        break;
+      }
+    }
+    if (shortcut.empty()) return Refused("the Send To folder has shortcuts of the editor's name to other programs");
   }
 
   struct Write {
@@ -345,17 +399,33 @@ RegistryOutcome RegisterTypes(Registry& classes, const Registration& registratio
     RegistryValue value;
   };
   const RegistryValue command = StringValue("\"" + launcher + "\" \"%1\"");
+  const RegistryValue icon =
+      StringValue("\"" + (registration.editor.empty() ? launcher : registration.editor) + "\",0");
   std::vector<Write> own = {{progId, "", StringValue(registration.editorName + " file (opener)")},
                             {progId + "\\shell\\open\\command", "", command},
                             {RecordKeyOf(progId), kLauncherValue, StringValue(launcher)}};
-  if (!registration.editor.empty())
-    own.push_back({progId + "\\DefaultIcon", "", StringValue("\"" + registration.editor + "\",0")});
-  std::vector<Write> recorded = {{appKey, "FriendlyAppName", StringValue(registration.editorName)},
-                                 {appKey + "\\shell\\open\\command", "", command}};
+  if (!registration.editor.empty()) own.push_back({progId + "\\DefaultIcon", "", icon});
+  std::vector<Write> recorded;
+  if (!registration.types.empty())
+    recorded = {{appKey, "FriendlyAppName", StringValue(registration.editorName)},
+                {appKey + "\\shell\\open\\command", "", command}};
   for (const std::string& type : registration.types) {
     recorded.push_back({type, "", StringValue(progId)});
     recorded.push_back({type + "\\OpenWithProgids", progId, EmptyNoneValue()});
     recorded.push_back({appKey + "\\SupportedTypes", type, StringValue("")});
+  }
+  auto entry = [&](const std::string& key, const std::string& verb, const char* parameter) {
+    recorded.push_back({key, "MUIVerb", StringValue(verb + " with " + registration.editorName)});
+    recorded.push_back({key, "Icon", icon});
+    recorded.push_back({key + "\\command", "", StringValue("\"" + launcher + "\" \"" + parameter + "\"")});
+  };
+  if (registration.places.menu) {
+    entry(MenuKey(progId), "Edit", "%1");
+    recorded.push_back({MenuKey(progId), "MultiSelectModel", StringValue("Player")});
+  }
+  if (registration.places.folders) {
+    entry(FolderKey(progId), "Open", "%1");
+    entry(BackgroundKey(progId), "Open", "%V");
   }
 
   Journal journal(classes);
@@ -377,17 +447,35 @@ RegistryOutcome RegisterTypes(Registry& classes, const Registration& registratio
     if (std::string error = journal.Write(write.key, write.name, write.value); !error.empty())
       return Failed(journal, error);
   }
+  if (!shortcut.empty()) {
+    mine->dirty = mine->dirty || mine->sendTo != shortcut;
+    mine->sendTo = shortcut;
+  }
   if (std::string error = mine->dirty ? SaveRecord(journal, *mine) : ""; !error.empty()) return Failed(journal, error);
+  // The shortcut last: a failure there takes the registry back too.
+  if (!shortcut.empty() && !SamePath(shortcuts.TargetOf(shortcut), launcher))
+    if (std::string error = shortcuts.Make(shortcut, launcher, registration.editor); !error.empty())
+      return Failed(journal, error);
   return {};
 }
 
-bool IsRegistered(const Registry& classes, const std::string& launcher) {
+std::string RegisteredWhere(const Registry& classes, const std::string& launcher) {
   std::vector<Record> records = LoadRecords(classes);
   const Record* record = FindRecord(records, ClassOf(launcher));
-  return record && SamePath(record->launcher, launcher);
+  if (!record || !SamePath(record->launcher, launcher)) return "";
+  std::string where;
+  for (const std::string& type : TypesOf(*record)) where += (where.empty() ? "" : " ") + type;
+  const Places places = PlacesOf(*record);
+  for (const auto& [held, words] :
+       {std::pair{places.menu, "the menu of every file"}, std::pair{places.folders, "the menu of every folder"},
+        std::pair{places.sendTo, "Send To"}})
+    if (held) where += (where.empty() ? "" : ", ") + std::string(words);
+  return where.empty() ? "its own class alone" : where;
 }
 
-RegistryOutcome UnregisterTypes(Registry& classes, const std::string& launcher, const std::vector<std::string>& types) {
+RegistryOutcome UnregisterLauncher(Registry& classes, Shortcuts& shortcuts, const std::string& launcher,
+                                   const Unregistration& what) {
+  const std::vector<std::string>& types = what.types;
   RegistryOutcome outcome;
   std::vector<Record> records = LoadRecords(classes);
   Record* mine = FindRecord(records, ClassOf(launcher));
@@ -396,21 +484,47 @@ RegistryOutcome UnregisterTypes(Registry& classes, const std::string& launcher, 
     return outcome;
   }
 
-  // What goes: the named types' changes; every change once no type is left.
+  // What goes: the changes of the named types and places; every change once none is left.
+  const std::string appKey = "Applications\\" + FileNameOf(mine->launcher);
   const std::vector<std::string> held = TypesOf(*mine);
+  const Places places = PlacesOf(*mine);
+  const bool named = !types.empty() || what.places.Any();
   for (const std::string& type : types)
     if (std::none_of(held.begin(), held.end(), [&](const std::string& t) { return SameRegistryName(t, type); }))
       outcome.said.push_back(type + ": not registered for this launcher, left as it is");
-  const bool all = std::all_of(held.begin(), held.end(), [&](const std::string& t) {
-    return types.empty() ||
-           std::any_of(types.begin(), types.end(), [&](const std::string& type) { return SameRegistryName(t, type); });
-  });
+  auto typeGoes = [&](const std::string& type) {
+    return !named ||
+           std::any_of(types.begin(), types.end(), [&](const std::string& t) { return SameRegistryName(t, type); });
+  };
+  outcome.places.menu = places.menu && (!named || what.places.menu);
+  outcome.places.folders = places.folders && (!named || what.places.folders);
+  outcome.places.sendTo = places.sendTo && (!named || what.places.sendTo);
   for (const std::string& type : held)
-    if (all || std::any_of(types.begin(), types.end(), [&](const std::string& t) { return SameRegistryName(t, type); }))
-      outcome.types.push_back(type);
+    if (typeGoes(type)) outcome.types.push_back(type);
+  const bool all = outcome.types.size() == held.size() && outcome.places.menu == places.menu &&
+                   outcome.places.folders == places.folders && outcome.places.sendTo == places.sendTo;
   std::vector<bool> going(mine->changes.size(), all);
-  for (std::size_t i = 0; i < going.size() && !all; ++i)
-    for (const std::string& type : types) going[i] = going[i] || BelongsToType(mine->changes[i].second, type);
+  for (std::size_t i = 0; i < going.size() && !all; ++i) {
+    const Change& change = mine->changes[i].second;
+    if (change.createdKey) continue;
+    for (const std::string& type : outcome.types) going[i] = going[i] || BelongsToType(change, type);
+    // "Open with" goes with the last type.
+    going[i] = going[i] || (outcome.types.size() == held.size() && IsUnder(change.key, appKey)) ||
+               (outcome.places.menu && IsMenuChange(change, mine->progId)) ||
+               (outcome.places.folders && IsFolderChange(change, mine->progId));
+  }
+  // A key it created goes with the last of its changes under it.
+  for (std::size_t i = 0; i < going.size() && !all; ++i) {
+    if (!mine->changes[i].second.createdKey) continue;
+    bool kept = false, any = false;
+    for (std::size_t k = 0; k < going.size(); ++k) {
+      const Change& under = mine->changes[k].second;
+      if (under.createdKey || !IsUnder(under.key, mine->changes[i].second.key)) continue;
+      any = true;
+      kept = kept || !going[k];
+    }
+    going[i] = any && !kept;
+  }
 
   Journal journal(classes);
   // The values, the last change first.
@@ -471,9 +585,17 @@ RegistryOutcome UnregisterTypes(Registry& classes, const std::string& launcher, 
   for (std::size_t i = 0; i < going.size(); ++i)
     if (!going[i]) kept.push_back(mine->changes[i]);
   mine->changes = kept;
+  const std::string shortcut = outcome.places.sendTo ? mine->sendTo : "";
+  if (outcome.places.sendTo) mine->sendTo.clear();
   std::string error = all ? journal.DeleteTree(mine->progId) : SaveRecord(journal, *mine);
   for (const Record& other : records)
     if (error.empty() && &other != mine && other.dirty) error = SaveRecord(journal, other);
   if (!error.empty()) return Failed(journal, error);
+  // The shortcut last, and only while it is still the one register made.
+  if (!shortcut.empty() && SamePath(shortcuts.TargetOf(shortcut), launcher)) {
+    if (std::string failed = shortcuts.Remove(shortcut); !failed.empty()) return Failed(journal, failed);
+  } else if (!shortcut.empty()) {
+    outcome.said.push_back("left " + shortcut + " as it is: it no longer starts the launcher");
+  }
   return outcome;
 }

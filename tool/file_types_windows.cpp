@@ -1,6 +1,7 @@
 // The registry and the shell with the Win32 calls: a root of classes for the decisions of
 // file_types.cpp, the name Windows shows for a program, and what Windows starts for a type.
 #include <windows.h>
+#include <objbase.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
@@ -117,9 +118,87 @@ class WindowsClasses : public Registry {
   std::string rootName_;
 };
 
+// The user's Send To folder, its shortcuts made and read with IShellLinkW.
+class SendToFolder : public Shortcuts {
+ public:
+  SendToFolder() : com_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ~SendToFolder() override {
+    if (com_) CoUninitialize();
+  }
+  SendToFolder(const SendToFolder&) = delete;
+  SendToFolder& operator=(const SendToFolder&) = delete;
+
+  std::string Folder() const override {
+    PWSTR path = nullptr;
+    std::string folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_SendTo, 0, nullptr, &path))) folder = Utf8(path) + "\\";
+    CoTaskMemFree(path);
+    return folder;
+  }
+  std::string TargetOf(const std::string& path) const override {
+    const std::wstring wide = Utf16(path);
+    if (GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES) return "";
+    std::string target = "?";
+    IShellLinkW* link = nullptr;
+    IPersistFile* file = nullptr;
+    std::wstring found(32768, L'\0');
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load(wide.c_str(), STGM_READ)) &&
+        link->GetPath(found.data(), static_cast<int>(found.size()), nullptr, SLGP_RAWPATH) == S_OK) {
+      found.resize(wcsnlen(found.c_str(), found.size()));
+      target = Utf8(found);
+    }
+    if (file) file->Release();
+    if (link) link->Release();
+    return target;
+  }
+  // Saved beside it under a temporary name, then renamed over it: whole or not at all.
+  std::string Make(const std::string& path, const std::string& target, const std::string& icon) override {
+    const std::wstring temporary = Utf16(path + ".tmp-" + std::to_string(GetCurrentProcessId()) + ".lnk");
+    IShellLinkW* link = nullptr;
+    IPersistFile* file = nullptr;
+    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                      reinterpret_cast<void**>(&link));
+    if (SUCCEEDED(result)) result = link->SetPath(Utf16(target).c_str());
+    if (SUCCEEDED(result)) result = link->SetIconLocation(Utf16(icon.empty() ? target : icon).c_str(), 0);
+    if (SUCCEEDED(result)) result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    if (SUCCEEDED(result)) result = file->Save(temporary.c_str(), TRUE);
+    if (file) file->Release();
+    if (link) link->Release();
+    if (SUCCEEDED(result) &&
+        !MoveFileExW(temporary.c_str(), Utf16(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      result = HRESULT_FROM_WIN32(GetLastError());
+    if (FAILED(result)) {
+      DeleteFileW(temporary.c_str());
+      return "cannot write " + path + ": " + ErrorText(static_cast<unsigned long>(result));
+    }
+    return "";
+  }
+  std::string Remove(const std::string& path) override {
+    if (DeleteFileW(Utf16(path).c_str())) return "";
+    return "cannot remove " + path + ": " + ErrorText(GetLastError());
+  }
+
+ private:
+  bool com_;
+};
+
 }  // namespace
 
 const bool kHasRegistry = true;
+
+std::unique_ptr<Shortcuts> OpenSendTo() { return std::make_unique<SendToFolder>(); }
+
+unsigned long WindowsBuild() {
+  wchar_t build[32] = L"";
+  DWORD size = sizeof build;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows NT\\CurrentVersion", L"CurrentBuildNumber",
+                   RRF_RT_REG_SZ, nullptr, build, &size) != ERROR_SUCCESS)
+    return 0;
+  return std::wcstoul(build, nullptr, 10);
+}
 
 std::unique_ptr<Registry> OpenClasses(bool allUsers) {
   if (allUsers) return std::make_unique<WindowsClasses>(HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE");

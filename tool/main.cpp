@@ -61,6 +61,7 @@ struct Options {
   bool offset = false;
   bool force = false;
   bool allUsers = false;
+  Places places;
   std::optional<std::string> fromFile;
   std::optional<std::string> output;
   std::optional<std::string> program;
@@ -79,6 +80,13 @@ constexpr Option kOptions[] = {
     {"--all-users", &Options::allUsers, nullptr}, {"--from-file", nullptr, &Options::fromFile},
     {"--output", nullptr, &Options::output},      {"--program", nullptr, &Options::program},
     {"--arguments", nullptr, &Options::arguments}};
+// The places, switches too.
+struct PlaceOption {
+  std::string_view name;
+  bool Places::*flag;
+};
+constexpr PlaceOption kPlaceOptions[] = {
+    {"--menu", &Places::menu}, {"--folders", &Places::folders}, {"--send-to", &Places::sendTo}};
 
 // The commands: name, the options each takes, what runs it, and its lines of help.
 struct Command {
@@ -103,9 +111,15 @@ std::string ParseOption(const std::vector<std::string>& args, std::size_t& i, co
   const std::string& arg = args[i];
   const Option* option = nullptr;
   for (const Option& known : kOptions) option = known.name == arg ? &known : option;
-  if (option == nullptr) return "unknown option " + arg;
+  const PlaceOption* place = nullptr;
+  for (const PlaceOption& known : kPlaceOptions) place = known.name == arg ? &known : place;
+  if (option == nullptr && place == nullptr) return "unknown option " + arg;
   if (command == nullptr || std::find(command->options.begin(), command->options.end(), arg) == command->options.end())
     return (command ? std::string(command->name) : "this command") + " takes no option " + arg;
+  if (place) {
+    options.places.*place->flag = true;
+    return "";
+  }
   if (option->flag) {
     options.*option->flag = true;
     return "";
@@ -266,39 +280,63 @@ std::string Said(const std::vector<std::string>& said) {
   return out;
 }
 
+// What register set up beside the types, in words.
+std::string WhatWasSetUp(const Places& places, const std::string& editorName, bool allUsers) {
+  std::string out;
+  const std::string where = allUsers ? "every user's" : "your";
+  if (places.menu)
+    out += "menu: \"Edit with " + Printable(editorName) + "\" on " + where + " right-click menu of every file\n";
+  if (places.folders)
+    out += "folders: \"Open with " + Printable(editorName) + "\" on " + where +
+           " right-click menu of every folder and of a folder's empty space\n";
+  if (places.sendTo) out += "send to: " + Printable(editorName) + " in your Send To menu\n";
+  if ((places.menu || places.folders) && WindowsBuild() >= 22000)
+    out +=
+        "  on Windows 11 these entries appear under \"Show more options\" (Shift+F10), where Windows 11 puts "
+        "every entry of this kind\n";
+  return out;
+}
+
 int Register(const Options& options) {
   if (!kHasRegistry) return Usage("register changes Windows' registry, and runs on Windows only");
-  if (options.operands.size() < 2) return Usage("register takes FILE and one or more file types (.txt)");
+  if (options.operands.empty() || (options.operands.size() < 2 && !options.places.Any()))
+    return Usage("register takes FILE and one or more file types (.txt) or places (--menu, --folders, --send-to)");
+  if (options.places.sendTo && options.allUsers)
+    return Usage("Send To is each user's own: --send-to cannot go with --all-users");
   const std::string& path = options.operands[0];
   LauncherFile launcher;
   if (int failed = ReadLauncherOperand(path, launcher); failed != 0) return failed;
   if (!launcher.ours) return Refuse(path, "not a launcher of this release");
   Registration registration;
   if (int failed = ReadTypes(options, registration.types); failed != 0) return failed;
+  registration.places = options.places;
   registration.launcher = FullPathOf(path);
   registration.editor = FindTemplateProgram(FindProgram(launcher.Template()).meant, FolderOf(registration.launcher));
   registration.editorName =
       ProgramDisplayName(registration.editor.empty() ? registration.launcher : registration.editor);
-  const RegistryOutcome outcome = RegisterTypes(*OpenClasses(options.allUsers), registration);
+  const RegistryOutcome outcome = RegisterLauncher(*OpenClasses(options.allUsers), *OpenSendTo(), registration);
   if (!outcome.error.empty()) return Refuse(path, outcome.error);
   TellShellAssociationsChanged();
-  return Print(WhatWindowsStarts(registration.launcher, registration.types) + Said(outcome.said),
+  return Print(WhatWindowsStarts(registration.launcher, registration.types) +
+                   WhatWasSetUp(registration.places, registration.editorName, options.allUsers) + Said(outcome.said),
                "what Windows starts");
 }
 
 // unregister needs FILE's path alone: a launcher moved or deleted since is unregistered all the same.
 int Unregister(const Options& options) {
   if (!kHasRegistry) return Usage("unregister changes Windows' registry, and runs on Windows only");
-  if (options.operands.empty()) return Usage("unregister takes FILE and the file types to remove (default: all)");
+  if (options.operands.empty())
+    return Usage("unregister takes FILE, and the file types and places to remove (default: all)");
   const std::string& path = options.operands[0];
   if (std::string error = CheckOperand(path, "FILE"); !error.empty()) return Usage(error);
-  std::vector<std::string> types;
-  if (int failed = ReadTypes(options, types); failed != 0) return failed;
+  Unregistration what;
+  if (int failed = ReadTypes(options, what.types); failed != 0) return failed;
+  what.places = options.places;
   const std::string launcher = FullPathOf(path);
-  const RegistryOutcome outcome = UnregisterTypes(*OpenClasses(options.allUsers), launcher, types);
+  const RegistryOutcome outcome = UnregisterLauncher(*OpenClasses(options.allUsers), *OpenSendTo(), launcher, what);
   if (!outcome.error.empty()) return Refuse(path, outcome.error);
   if (outcome.nothingRegistered) {
-    if (IsRegistered(*OpenClasses(!options.allUsers), launcher))
+    if (!RegisteredWhere(*OpenClasses(!options.allUsers), launcher).empty())
       return Refuse(path, options.allUsers ? "nothing is registered for all users; it is registered for you alone: "
                                              "leave out --all-users"
                                            : "nothing is registered for you; it is registered for all users: use "
@@ -308,9 +346,14 @@ int Unregister(const Options& options) {
                  "what was removed");
   }
   TellShellAssociationsChanged();
-  std::string out = Printable(launcher) + ": unregistered";
-  for (const std::string& type : outcome.types) out += " " + Printable(type);
-  out += outcome.types.empty() ? " (it had no file type left)\n" : "\n";
+  std::string gone;
+  for (const std::string& type : outcome.types) gone += (gone.empty() ? "" : " ") + Printable(type);
+  for (const auto& [went, words] :
+       {std::pair{outcome.places.menu, "the menu of every file"},
+        std::pair{outcome.places.folders, "the menu of every folder"}, std::pair{outcome.places.sendTo, "Send To"}})
+    if (went) gone += (gone.empty() ? "" : ", ") + std::string(words);
+  std::string out =
+      Printable(launcher) + ": unregistered " + (gone.empty() ? "its own class (it had nothing left)" : gone) + "\n";
   return Print(out + WhatWindowsStarts(launcher, outcome.types) + Said(outcome.said), "what was removed");
 }
 
@@ -374,19 +417,22 @@ set [--force] [--output OUT] FILE --from-file PATH)",
                   what Windows starts for it and, for a launcher, its check
 )"},
     {"register",
-     {"--all-users"},
+     {"--all-users", "--menu", "--folders", "--send-to"},
      Register,
-     "register FILE .EXT [.EXT ...] [--all-users]",
+     "register FILE [.EXT ...] [--menu] [--folders] [--send-to] [--all-users]",
      R"(  register        (Windows) make the launcher FILE open files of these types, and
                   offer it in "Open with": for you, or with --all-users for every
                   user (as an administrator); says what Windows then starts
+    --menu        "Edit with EDITOR" on the right-click menu of every file
+    --folders     "Open with EDITOR" on the menu of every folder and its background
+    --send-to     EDITOR in your Send To menu (not with --all-users)
 )"},
     {"unregister",
-     {"--all-users"},
+     {"--all-users", "--menu", "--folders", "--send-to"},
      Unregister,
-     "unregister FILE [.EXT ...] [--all-users]",
-     R"(  unregister      (Windows) remove what register wrote for FILE (for these types,
-                  or all), giving each type the program it had before
+     "unregister FILE [.EXT ...] [--menu] [--folders] [--send-to] [--all-users]",
+     R"(  unregister      (Windows) give back what register changed for FILE (these types
+                  and places, or all), byte for byte; FILE need not exist any more
 )"},
 };
 

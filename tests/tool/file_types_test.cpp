@@ -89,6 +89,27 @@ class MemoryRegistry : public Registry {
   }
 };
 
+// A Send To folder in memory: each shortcut's path and target; with `fail`, Make fails.
+class MemoryShortcuts : public Shortcuts {
+ public:
+  std::map<std::string, std::string> links;
+  bool fail = false;
+  std::string Folder() const override { return "C:\\Users\\u\\SendTo\\"; }
+  std::string TargetOf(const std::string& path) const override {
+    auto link = links.find(Fold(path));
+    return link == links.end() ? "" : link->second;
+  }
+  std::string Make(const std::string& path, const std::string& target, const std::string&) override {
+    if (fail) return "cannot write " + path;
+    links[Fold(path)] = target;
+    return "";
+  }
+  std::string Remove(const std::string& path) override {
+    links.erase(Fold(path));
+    return "";
+  }
+};
+
 // What a user may have before any launcher: a type whose default is REG_NONE with data and
 // whose OpenWithProgids is empty, another type's program, and the "Open with" entry that
 // Windows wrote for a program of the same file name as one of ours.
@@ -107,8 +128,19 @@ const std::vector<std::string> kLaunchers = {"C:\\A\\opener.exe", "C:\\B dir\\ed
                                              "C:\\Copy\\OPENER.exe"};
 const std::vector<std::string> kTypes = {".aaa", ".bbb"};
 
-Registration Of(const std::string& launcher, std::vector<std::string> types) {
-  return {launcher, "C:\\Ed\\ed.exe", "Ed", std::move(types)};
+// Each launcher's editor has a name of its own.
+Registration Of(const std::string& launcher, std::vector<std::string> types, Places places = {}) {
+  const auto at = std::find(kLaunchers.begin(), kLaunchers.end(), launcher);
+  return {launcher, "C:\\Ed\\ed.exe", "Ed" + std::to_string(at - kLaunchers.begin()), std::move(types), places};
+}
+
+// What a launcher holds in the model: its types, and its places as "menu", "folders", "send to".
+std::vector<std::string> Items(const std::vector<std::string>& types, const Places& places) {
+  std::vector<std::string> items = types;
+  for (const auto& [held, name] :
+       {std::pair{places.menu, "menu"}, std::pair{places.folders, "folders"}, std::pair{places.sendTo, "send to"}})
+    if (held) items.push_back(name);
+  return items;
 }
 
 // Each type opens with a launcher's class that is there, or with what it had.
@@ -127,8 +159,9 @@ TEST(FileTypes, AnySequenceOfLaunchersGivesTheRegistryBack) {
   constexpr int kSequences = 2000;
   for (int sequence = 0; sequence < kSequences && !HasFailure(); ++sequence) {
     MemoryRegistry registry = Before();
+    MemoryShortcuts shortcuts;
     const auto before = registry.keys;
-    std::vector<std::vector<std::string>> registered(kLaunchers.size());
+    std::vector<std::vector<std::string>> registered(kLaunchers.size());  // Items
     std::string log;
     for (int step = 0; step < 12 && !HasFailure(); ++step) {
       const std::size_t who = random() % kLaunchers.size();
@@ -136,30 +169,44 @@ TEST(FileTypes, AnySequenceOfLaunchersGivesTheRegistryBack) {
       std::vector<std::string> types;
       for (const std::string& type : kTypes)
         if (random() % 2) types.push_back(type);
-      const bool doRegister = random() % 2 && !types.empty();
+      Places places;
+      places.menu = random() % 3 == 0;
+      places.folders = random() % 4 == 0;
+      places.sendTo = random() % 4 == 0;
+      const std::vector<std::string> items = Items(types, places);
+      const bool doRegister = random() % 2 && !items.empty();
       const auto was = registry.keys;
-      registry.failIn = random() % 4 == 0 ? static_cast<int>(random() % 30) : -1;
+      const auto linksWere = shortcuts.links;
+      registry.failIn = random() % 4 == 0 ? static_cast<int>(random() % 40) : -1;
       registry.failed = false;
-      const RegistryOutcome outcome =
-          doRegister ? RegisterTypes(registry, Of(launcher, types)) : UnregisterTypes(registry, launcher, types);
-      const bool injected = registry.failed;
+      shortcuts.fail = registry.failIn < 0 && random() % 12 == 0;  // one failure a step, and undoing it works
+      const RegistryOutcome outcome = doRegister ? RegisterLauncher(registry, shortcuts, Of(launcher, types, places))
+                                                 : UnregisterLauncher(registry, shortcuts, launcher, {types, places});
+      const bool injected =
+          registry.failed || (shortcuts.fail && outcome.error.rfind("cannot write C:\\Users", 0) == 0);
       registry.failIn = -1;
-      if (injected) {
+      shortcuts.fail = false;
+      if (registry.failed) {
         EXPECT_NE(outcome.error, "") << "a failed write was not said";
       }
       log += (doRegister ? " register " : " unregister ") + std::to_string(who);
-      for (const std::string& type : types) log += " " + type;
+      for (const std::string& item : items) log += " " + item;
       log += outcome.error.empty() ? ";" : " (refused);";
       const std::string when = " after" + log;
 
-      // A copy of the same file name is refused while the other is registered; a failure changes nothing.
+      // A copy of the same file name is refused types while the other holds some; a
+      // failure changes nothing.
       const std::size_t twin = who == 0 ? 3 : who == 3 ? 0 : who;
-      const bool twinHolds = twin != who && !registered[twin].empty();
+      auto holdsTypes = [&](std::size_t launcherIndex) {
+        return std::any_of(registered[launcherIndex].begin(), registered[launcherIndex].end(),
+                           [](const std::string& item) { return item[0] == '.'; });
+      };
       if (!injected) {
-        EXPECT_EQ(!outcome.error.empty(), doRegister && twinHolds) << outcome.error << when;
+        EXPECT_EQ(!outcome.error.empty(), doRegister && !types.empty() && twin != who && holdsTypes(twin))
+            << outcome.error << when;
       }
       if (!outcome.error.empty()) {
-        EXPECT_TRUE(registry.keys == was) << "a refusal changed the registry" << when;
+        EXPECT_TRUE(registry.keys == was && shortcuts.links == linksWere) << "a refusal changed something" << when;
         continue;
       }
       if (!doRegister) {
@@ -169,19 +216,25 @@ TEST(FileTypes, AnySequenceOfLaunchersGivesTheRegistryBack) {
         EXPECT_TRUE(registry.keys == was) << when;
       }
       auto& held = registered[who];
-      for (const std::string& type : types) {
-        auto at = std::find(held.begin(), held.end(), type);
-        if (doRegister && at == held.end()) held.push_back(type);
+      for (const std::string& item : items) {
+        auto at = std::find(held.begin(), held.end(), item);
+        if (doRegister && at == held.end()) held.push_back(item);
         if (!doRegister && at != held.end()) held.erase(at);
       }
-      if (!doRegister && (types.empty() || held.empty())) held.clear();
+      if (!doRegister && (items.empty() || held.empty())) held.clear();
       ExpectNoDanglingClass(registry, when);
+      const bool linked = std::find(held.begin(), held.end(), "send to") != held.end();
+      const bool hasLink = std::any_of(shortcuts.links.begin(), shortcuts.links.end(),
+                                       [&](const auto& link) { return link.second == launcher; });
+      EXPECT_EQ(hasLink, linked) << "Send To" << when;
     }
     // All gone, in any order: the registry as it was.
     std::vector<std::size_t> order = {0, 1, 2, 3};
     std::shuffle(order.begin(), order.end(), random);
-    for (std::size_t who : order) EXPECT_EQ(UnregisterTypes(registry, kLaunchers[who], {}).error, "") << log;
+    for (std::size_t who : order)
+      EXPECT_EQ(UnregisterLauncher(registry, shortcuts, kLaunchers[who], {}).error, "") << log;
     EXPECT_TRUE(registry.keys == before) << "not given back after" << log;
+    EXPECT_TRUE(shortcuts.links.empty()) << "a shortcut left after" << log;
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("%d sequences of 12 steps in %.2f s\n", kSequences, seconds);
@@ -189,16 +242,18 @@ TEST(FileTypes, AnySequenceOfLaunchersGivesTheRegistryBack) {
 
 TEST(FileTypes, RegisteringAgainChangesNothingAndUnregisterSaysWhatItLeft) {
   MemoryRegistry registry = Before();
+  MemoryShortcuts shortcuts;
   const auto before = registry.keys;
-  ASSERT_EQ(RegisterTypes(registry, Of(kLaunchers[0], {".aaa", ".bbb"})).error, "");
+  ASSERT_EQ(RegisterLauncher(registry, shortcuts, Of(kLaunchers[0], {".aaa", ".bbb"})).error, "");
   const auto once = registry.keys;
-  ASSERT_EQ(RegisterTypes(registry, Of(kLaunchers[0], {".aaa", ".bbb"})).error, "");
+  ASSERT_EQ(RegisterLauncher(registry, shortcuts, Of(kLaunchers[0], {".aaa", ".bbb"})).error, "");
   EXPECT_TRUE(registry.keys == once);
-  EXPECT_NE(RegisterTypes(registry, Of(kLaunchers[3], {".bbb"})).error.find(kLaunchers[0]), std::string::npos);
+  EXPECT_NE(RegisterLauncher(registry, shortcuts, Of(kLaunchers[3], {".bbb"})).error.find(kLaunchers[0]),
+            std::string::npos);
 
   // The user points .bbb elsewhere: unregister leaves it, and says so.
   registry.Write(".bbb", "", StringValue("mine.bbb"));
-  const RegistryOutcome removed = UnregisterTypes(registry, kLaunchers[0], {});
+  const RegistryOutcome removed = UnregisterLauncher(registry, shortcuts, kLaunchers[0], {});
   EXPECT_EQ(removed.error, "");
   EXPECT_EQ(removed.types, kTypes);
   ASSERT_EQ(removed.said.size(), 1u);
@@ -209,7 +264,27 @@ TEST(FileTypes, RegisteringAgainChangesNothingAndUnregisterSaysWhatItLeft) {
   registry.Write(".bbb", "", {});  // the key it created stays while it holds the user's value
   registry.DeleteKey(".bbb");
   EXPECT_TRUE(registry.keys == before);
-  EXPECT_TRUE(UnregisterTypes(registry, kLaunchers[0], {}).nothingRegistered);
+  EXPECT_TRUE(UnregisterLauncher(registry, shortcuts, kLaunchers[0], {}).nothingRegistered);
+}
+
+TEST(FileTypes, SendToNamesAShortcutOfItsOwnAndRemovesOnlyItsOwn) {
+  MemoryRegistry registry;
+  MemoryShortcuts shortcuts;
+  shortcuts.links[Fold("C:\\Users\\u\\SendTo\\Ed.lnk")] = "C:\\Ed\\ed.exe";  // the user's own
+  Places sendTo;
+  sendTo.sendTo = true;
+  for (const std::string& launcher : {kLaunchers[0], kLaunchers[1]})
+    ASSERT_EQ(RegisterLauncher(registry, shortcuts, {launcher, "C:\\Ed\\ed.exe", "Ed", {}, sendTo}).error, "");
+  EXPECT_EQ(shortcuts.TargetOf("C:\\Users\\u\\SendTo\\Ed (opener).lnk"), kLaunchers[0]);
+  EXPECT_EQ(shortcuts.TargetOf("C:\\Users\\u\\SendTo\\Ed (ed\xc3\xa9).lnk"), kLaunchers[1]);
+  EXPECT_NE(RegisterLauncher(registry, shortcuts, {kLaunchers[3], "C:\\Ed\\ed.exe", "Ed", {}, sendTo}).error, "");
+  shortcuts.links[Fold("C:\\Users\\u\\SendTo\\Ed (opener).lnk")] = "C:\\Other\\other.exe";
+  const RegistryOutcome removed = UnregisterLauncher(registry, shortcuts, kLaunchers[0], {});
+  ASSERT_EQ(removed.said.size(), 1u);
+  EXPECT_EQ(removed.said[0], "left C:\\Users\\u\\SendTo\\Ed (opener).lnk as it is: it no longer starts the launcher");
+  EXPECT_EQ(UnregisterLauncher(registry, shortcuts, kLaunchers[1], {}).said.size(), 0u);
+  EXPECT_EQ(shortcuts.links.size(), 2u);
+  EXPECT_TRUE(registry.keys == MemoryRegistry().keys);
 }
 
 struct TypeRow : NamedRow {
@@ -272,7 +347,8 @@ TEST(FileTypes, StringValuesRoundTripAndPathsWithPercentAreRefused) {
   EXPECT_EQ(LauncherPathError("C:\\Tools\\opener.exe"), "");
   EXPECT_NE(LauncherPathError("C:\\Downloads\\my%20tools\\opener.exe"), "");
   MemoryRegistry registry;
-  EXPECT_NE(RegisterTypes(registry, Of("C:\\my%1\\opener.exe", {".aaa"})).error, "");
+  MemoryShortcuts shortcuts;
+  EXPECT_NE(RegisterLauncher(registry, shortcuts, {"C:\\my%1\\opener.exe", "", "Ed", {".aaa"}, {}}).error, "");
   EXPECT_TRUE(registry.keys == MemoryRegistry().keys);
 }
 

@@ -2,6 +2,9 @@
 #include "launcher_fixture.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
+
+#include <sstream>
 
 #include "file_io.h"
 #include "file_types.h"
@@ -33,6 +36,38 @@ class FileTypes : public Launcher {
                     static_cast<DWORD>(bytes.size()));
   }
   static std::wstring ClassKey(const std::wstring& launcher) { return Utf16(ClassOf(Utf8(launcher))); }
+
+  // Runs the verb `verb` of a named class (lpClass) or of an opened class key on `file`, as
+  // the shell runs a menu's entry, and returns the arguments the recorder got.
+  std::vector<std::string> RunVerb(const wchar_t* classKey, HKEY root, const std::wstring& verb,
+                                   const std::wstring& file) {
+    SetEnvironmentVariableW(L"OPENER_RECORD_ARGS", L"1");
+    DeleteFileW(record_.c_str());
+    SHELLEXECUTEINFOW run{};
+    run.cbSize = sizeof run;
+    run.fMask = SEE_MASK_NOCLOSEPROCESS | (root ? SEE_MASK_CLASSKEY : SEE_MASK_CLASSNAME);
+    HKEY opened = nullptr;
+    if (root) RegOpenKeyExW(root, (std::wstring(L"Software\\Classes\\") + classKey).c_str(), 0, KEY_READ, &opened);
+    run.hkeyClass = opened;
+    run.lpClass = classKey;
+    run.lpVerb = verb.c_str();
+    run.lpFile = file.c_str();
+    run.nShow = SW_SHOW;
+    EXPECT_TRUE(ShellExecuteExW(&run)) << GetLastError();
+    if (run.hProcess) {
+      WaitForSingleObject(run.hProcess, 30000);
+      CloseHandle(run.hProcess);
+    }
+    if (opened) RegCloseKey(opened);
+    const std::vector<std::string> lines = Records();
+    std::vector<std::string> arguments;
+    if (lines.empty()) return arguments;
+    std::istringstream fields(lines[0]);
+    for (std::string field; std::getline(fields, field, '\t');) arguments.push_back(field);
+    // The show mode and the command line first, then each argument.
+    arguments.erase(arguments.begin(), arguments.begin() + (arguments.size() < 2 ? 0 : 2));
+    return arguments;
+  }
 };
 
 TEST_F(FileTypes, ForEveryoneOpenThroughTheLauncherAndComeBack) {
@@ -210,6 +245,111 @@ TEST_F(FileTypes, CheckHoldsTheLauncherItRead) {
   }
   EXPECT_EQ(ReadBytes(Utf8(launcher)), bytes);
   EXPECT_TRUE(MoveFileExW(other.c_str(), launcher.c_str(), MOVEFILE_REPLACE_EXISTING));
+}
+
+// The menus for everyone, run as the shell runs a menu's entry (Wine's shell looks at *
+// and Directory only for a named class), on names with a space and a non-ASCII character.
+TEST_F(FileTypes, MenusForEveryoneRunAndComeBack) {
+  const std::wstring launcher = Retarget(L"opener-menu.exe", "\"" + Utf8(TestDir()) + "recorder.exe\" \"%s\"");
+  const std::wstring classes = L"HKEY_LOCAL_MACHINE\\Software\\Classes\\";
+  const std::string before = Export(classes + L"*") + Export(classes + L"Directory");
+  ProcessResult registered = Tool({"register", Utf8(launcher), "--menu", "--folders", "--all-users"});
+  ASSERT_EQ(registered.exitCode, 0) << registered.err;
+  EXPECT_NE(registered.out.find("menu: \"Edit with Records how it was started\" on every user's right-click menu"),
+            std::string::npos)
+      << registered.out;
+  const std::wstring verb = ClassKey(launcher);
+  const std::wstring document = TestDir() + L"menu d\u00e9j\u00e0 vu.txt",
+                     folder = TestDir() + L"menu d\u00e9j\u00e0 dir";
+  WriteBytes(Utf8(document), "text\r\n");
+  CreateDirectoryW(folder.c_str(), nullptr);
+  EXPECT_EQ(RunVerb(L"*", nullptr, verb, document), std::vector<std::string>{Utf8(document)});
+  EXPECT_EQ(RunVerb(L"Directory", nullptr, verb, folder), std::vector<std::string>{Utf8(folder)});
+  // Wine fills no %V: the background's command is read back.
+  EXPECT_EQ(
+      Read(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Directory\\Background\\shell\\" + verb + L"\\command", nullptr),
+      L"\"" + launcher + L"\" \"%V\"");
+  EXPECT_EQ(Read(HKEY_LOCAL_MACHINE, L"Software\\Classes\\*\\shell\\" + verb, L"MultiSelectModel"), L"Player");
+  ProcessResult check = Tool({"check", Utf8(launcher)});
+  EXPECT_NE(
+      check.out.find("registered: for you: nothing; for all users: the menu of every file, the menu of every folder\n"),
+      std::string::npos)
+      << check.out;
+
+  ProcessResult removed = Tool({"unregister", Utf8(launcher), "--all-users"});
+  EXPECT_EQ(removed.exitCode, 0) << removed.err;
+  EXPECT_EQ(Export(classes + L"*") + Export(classes + L"Directory"), before);
+}
+
+// For the user: the menu run through its class key, Send To's shortcut read back and
+// opened with files as Explorer writes them; unregister gives the registry and the Send
+// To folder back.
+TEST_F(FileTypes, MenuAndSendToForTheUserRunAndComeBack) {
+  const std::wstring launcher = Retarget(L"opener-sent.exe", "\"" + Utf8(TestDir()) + "recorder.exe\" \"%s\"");
+  HKEY key = nullptr;
+  RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr);
+  RegCloseKey(key);
+  PWSTR sendToPath = nullptr;
+  ASSERT_TRUE(SUCCEEDED(SHGetKnownFolderPath(FOLDERID_SendTo, 0, nullptr, &sendToPath)));
+  const std::wstring sendTo = std::wstring(sendToPath) + L"\\";
+  CoTaskMemFree(sendToPath);
+  CreateDirectoryW(sendTo.c_str(), nullptr);
+  auto listing = [&] {
+    std::string names;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(sendTo)))
+      names += entry.path().filename().u8string() + "\n";
+    return names;
+  };
+  const std::string before = Export(L"HKEY_CURRENT_USER\\Software\\Classes"), filesBefore = listing();
+  EXPECT_EQ(Tool({"register", Utf8(launcher), "--send-to", "--all-users"}).exitCode, 2);
+  ProcessResult registered = Tool({"register", Utf8(launcher), "--menu", "--send-to"});
+  ASSERT_EQ(registered.exitCode, 0) << registered.err;
+  EXPECT_NE(registered.out.find("send to: Records how it was started in your Send To menu\n"), std::string::npos)
+      << registered.out;
+
+  const std::wstring document = TestDir() + L"sent d\u00e9j\u00e0 vu.txt";
+  WriteBytes(Utf8(document), "text\r\n");
+  EXPECT_EQ(RunVerb(L"*", HKEY_CURRENT_USER, ClassKey(launcher), document), std::vector<std::string>{Utf8(document)});
+
+  const std::wstring shortcut = sendTo + L"Records how it was started.lnk";
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  IShellLinkW* link = nullptr;
+  IPersistFile* file = nullptr;
+  wchar_t target[MAX_PATH] = L"", icon[MAX_PATH] = L"";
+  int index = -1;
+  ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                         reinterpret_cast<void**>(&link))));
+  ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))));
+  EXPECT_TRUE(SUCCEEDED(file->Load(shortcut.c_str(), STGM_READ)));
+  link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+  link->GetIconLocation(icon, MAX_PATH, &index);
+  file->Release();
+  link->Release();
+  EXPECT_EQ(std::wstring(target), launcher);
+  EXPECT_EQ(std::wstring(icon), TestDir() + L"recorder.exe");
+
+  // Files sent as Explorer writes them: each name quoted only where it holds a space.
+  const std::wstring plain = TestDir() + L"plain.zzz";
+  WriteBytes(Utf8(plain), "x");
+  const std::wstring parameters = L"\"" + document + L"\" " + plain;
+  SetEnvironmentVariableW(L"OPENER_RECORD_ARGS", L"1");
+  DeleteFileW(record_.c_str());
+  SHELLEXECUTEINFOW open{};
+  open.cbSize = sizeof open;
+  open.lpFile = shortcut.c_str();
+  open.lpParameters = parameters.c_str();
+  open.nShow = SW_SHOW;
+  ASSERT_TRUE(ShellExecuteExW(&open));
+  const std::vector<std::string> lines = Records();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].substr(lines[0].size() - Utf8(document + L"\t" + plain).size()), Utf8(document + L"\t" + plain));
+
+  ProcessResult removed = Tool({"unregister", Utf8(launcher)});
+  EXPECT_EQ(removed.exitCode, 0) << removed.err;
+  EXPECT_EQ(removed.out.rfind(Utf8(launcher) + ": unregistered the menu of every file, Send To\n", 0), 0u)
+      << removed.out;
+  EXPECT_EQ(Export(L"HKEY_CURRENT_USER\\Software\\Classes"), before);
+  EXPECT_EQ(listing(), filesBefore);
 }
 
 }  // namespace
