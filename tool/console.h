@@ -35,8 +35,13 @@ inline bool WriteBytes(std::FILE* stream, const std::string& text) {
 // started by a double-click, not from a prompt. Never elsewhere than on Windows.
 bool StartedByDoubleClick();
 
-// Waits until a key is pressed in the console.
-void WaitForKey();
+// Reads a line of standard input, without its line end, as UTF-8: from a console as
+// UTF-16 (a name dragged into the window arrives whole, whatever the code page), from a
+// pipe or a file as UTF-8. False at the end of input (Ctrl+Z, a closed pipe).
+bool ReadInputLine(std::string& line);
+
+// The full path of the running program; "" where the system does not say.
+std::string OwnProgramPath();
 
 // The SHA-256 of `bytes` in lowercase hex, from the system's own cryptography; "" where
 // it has none to offer (only Windows is asked).

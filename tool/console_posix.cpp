@@ -14,6 +14,14 @@ bool WriteText(std::FILE* stream, const std::string& text) { return WriteBytes(s
 
 bool StartedByDoubleClick() { return false; }
 
-void WaitForKey() {}
+bool ReadInputLine(std::string& line) {
+  line.clear();
+  int c = 0;
+  while ((c = std::fgetc(stdin)) != EOF && c != '\n')
+    if (c != '\r') line += static_cast<char>(c);
+  return c != EOF || !line.empty();
+}
+
+std::string OwnProgramPath() { return ""; }
 
 std::string Sha256Hex(std::string_view) { return ""; }

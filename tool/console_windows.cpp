@@ -46,13 +46,32 @@ bool StartedByDoubleClick() {
   return GetConsoleProcessList(processes, 2) == 1;
 }
 
-void WaitForKey() {
+bool ReadInputLine(std::string& line) {
+  line.clear();
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-  FlushConsoleInputBuffer(input);
-  INPUT_RECORD record{};
-  DWORD read = 0;
-  while (ReadConsoleInputW(input, &record, 1, &read) && read == 1)
-    if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) return;
+  DWORD mode = 0, read = 0;
+  if (input != nullptr && input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode)) {
+    std::wstring wide;
+    for (wchar_t c = 0; c != L'\n';) {
+      if (!ReadConsoleW(input, &c, 1, &read, nullptr) || read == 0 || c == 0x1a) return false;  // 0x1a: Ctrl+Z
+      if (c != L'\r' && c != L'\n') wide += c;
+    }
+    line = Utf8(wide);
+    return true;
+  }
+  bool any = false;
+  for (char c = 0; ReadFile(input, &c, 1, &read, nullptr) && read == 1;) {
+    any = true;
+    if (c == '\n') return true;
+    if (c != '\r') line += c;
+  }
+  return any;
+}
+
+std::string OwnProgramPath() {
+  std::wstring path(32768, L'\0');
+  path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+  return Utf8(path);
 }
 
 std::string Sha256Hex(std::string_view bytes) {

@@ -459,13 +459,22 @@ RegistryOutcome RegisterLauncher(Registry& classes, Shortcuts& shortcuts, const 
   return {};
 }
 
-std::string RegisteredWhere(const Registry& classes, const std::string& launcher) {
+bool RegisteredFor(const Registry& classes, const std::string& launcher, std::vector<std::string>& types,
+                   Places& places) {
   std::vector<Record> records = LoadRecords(classes);
   const Record* record = FindRecord(records, ClassOf(launcher));
-  if (!record || !SamePath(record->launcher, launcher)) return "";
+  if (!record || !SamePath(record->launcher, launcher)) return false;
+  types = TypesOf(*record);
+  places = PlacesOf(*record);
+  return true;
+}
+
+std::string RegisteredWhere(const Registry& classes, const std::string& launcher) {
+  std::vector<std::string> types;
+  Places places;
+  if (!RegisteredFor(classes, launcher, types, places)) return "";
   std::string where;
-  for (const std::string& type : TypesOf(*record)) where += (where.empty() ? "" : " ") + type;
-  const Places places = PlacesOf(*record);
+  for (const std::string& type : types) where += (where.empty() ? "" : " ") + type;
   for (const auto& [held, words] :
        {std::pair{places.menu, "the menu of every file"}, std::pair{places.folders, "the menu of every folder"},
         std::pair{places.sendTo, "Send To"}})

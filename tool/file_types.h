@@ -104,6 +104,11 @@ RegistryOutcome RegisterLauncher(Registry& classes, Shortcuts& shortcuts, const 
 RegistryOutcome UnregisterLauncher(Registry& classes, Shortcuts& shortcuts, const std::string& launcher,
                                    const Unregistration& what);
 
+// What the launcher at `launcher` holds in `classes`: its types and places; false where
+// it has no record.
+bool RegisteredFor(const Registry& classes, const std::string& launcher, std::vector<std::string>& types,
+                   Places& places);
+
 // Where the launcher at `launcher` is registered in `classes`, in words (".txt .md, the
 // menu of every file, Send To"), or "" where it has no record.
 std::string RegisteredWhere(const Registry& classes, const std::string& launcher);

@@ -10,6 +10,7 @@
 #include "file_io.h"
 #include "file_types.h"
 #include "program_search.h"
+#include "setup.h"
 #include "console.h"
 #include "launcher_file.h"
 #include "template_text.h"
@@ -377,6 +378,17 @@ int Check(const Options& options) {
   return report.fails ? kRefused : 0;
 }
 
+int RunCommandLine(std::vector<std::string> args);
+
+// setup [FILE]: the dialogue, each step run as its own command.
+int Setup(const Options& options) {
+  if (!kHasRegistry) return Usage("setup sets up Windows (its registry and Send To), and runs on Windows only");
+  if (options.operands.size() > 1) return Usage("setup takes at most one FILE");
+  SetupIo io{ReadInputLine, [](const std::string& text) { WriteText(stdout, text); }, RunCommandLine};
+  return RunSetup(options.operands.empty() ? std::nullopt : std::optional<std::string>(options.operands[0]),
+                  FolderOf(OwnProgramPath()), io);
+}
+
 const Command kCommands[] = {
     {"show",
      {"--offset"},
@@ -427,6 +439,14 @@ set [--force] [--output OUT] FILE --from-file PATH)",
     --folders     "Open with EDITOR" on the menu of every folder and its background
     --send-to     EDITOR in your Send To menu (not with --all-users)
 )"},
+    {"setup",
+     {},
+     Setup,
+     "setup [FILE]",
+     R"(  setup           (Windows) a short dialogue that points the launcher FILE (default:
+                  opener.exe beside this tool) at your editor and gives it file types,
+                  the right-click menu and Send To; what a double-click runs
+)"},
     {"unregister",
      {"--all-users", "--menu", "--folders", "--send-to"},
      Unregister,
@@ -452,18 +472,8 @@ std::string Help() {
   return help.replace(help.find("{max}"), 5, std::to_string(kMaxTemplateSize));
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  UseBinaryStdio();
-  std::vector<std::string> args = ProgramArguments(argc, argv);
-  if (args.empty() && StartedByDoubleClick()) {
-    // A double-click opens a console for us alone, closed as we end: say what we are first.
-    WriteText(stdout, std::string("opener-template is a command-line tool: run it from cmd.exe or PowerShell.\n\n") +
-                          Help() + "\nPress any key to close this window.\n");
-    WaitForKey();
-    return 0;
-  }
+// Runs the command that `args` name, as the tool's command line would.
+int RunCommandLine(std::vector<std::string> args) {
   if (args.empty()) return Usage("no command given");
   const std::string name = args[0];
   if (name == "help") return Print(Help(), "the help");
@@ -478,4 +488,14 @@ int main(int argc, char** argv) {
   if (!command) return Usage("unknown command " + name);
   if (!error.empty()) return Usage(error);
   return command->run(parsed.options);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  UseBinaryStdio();
+  std::vector<std::string> args = ProgramArguments(argc, argv);
+  // A double-click opens a console for us alone: the dialogue sets the launcher up.
+  if (args.empty() && StartedByDoubleClick()) args = {"setup"};
+  return RunCommandLine(args);
 }

@@ -89,8 +89,8 @@ TEST_F(ToolCli, CheckSaysWhenWindowsTriesNothing) {
 
 // The commands of Windows' registry say that they run on Windows, as usage errors.
 TEST_F(ToolCli, RegistryCommandsAreWindowsOnes) {
-  for (const auto& args :
-       std::vector<std::vector<std::string>>{{"register", exe_, ".txt"}, {"unregister", exe_}, {"check", ".txt"}}) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"register", exe_, ".txt"}, {"unregister", exe_}, {"check", ".txt"}, {"setup"}}) {
     ProcessResult result = Run(args);
     EXPECT_EQ(result.exitCode, 2) << args[0];
     EXPECT_NE(result.err.find("runs on Windows only"), std::string::npos) << result.err;

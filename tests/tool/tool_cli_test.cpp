@@ -51,7 +51,9 @@ TEST_F(ToolCli, UsageErrorsExitTwo) {
                                                        {"set", exe_, "--arguments", "-n"},
                                                        {"check", exe_, "--program", "C:\\Ed\\ed.exe"},
                                                        {"show", "--program", "C:\\Ed\\ed.exe", exe_},
-                                                       {"show", exe_, "--arguments", "-n"}};
+                                                       {"show", exe_, "--arguments", "-n"},
+                                                       {"register", exe_, ".txt", "--program", "x"},
+                                                       {"setup", exe_, "--menu"}};
   for (const auto& args : cases) {
     ProcessResult result = Run(args);
     EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(args);

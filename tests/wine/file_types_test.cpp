@@ -352,4 +352,65 @@ TEST_F(FileTypes, MenuAndSendToForTheUserRunAndComeBack) {
   EXPECT_EQ(listing(), filesBefore);
 }
 
+// setup, answered on standard input: wrong answers asked again, changing nothing; then it
+// makes byte for byte what set --program and register make from the same answers; input
+// that ends early leaves the later steps undone; run again, it takes everything back.
+TEST_F(FileTypes, SetupDoesWhatItsCommandsDo) {
+  const std::string stored = "\"" + Utf8(TestDir()) + "recorder.exe\" \"%s\"";
+  const std::wstring launcher = Retarget(L"opener-setup.exe", stored);
+  const std::wstring editorFolder = TestDir() + L"Ed Dir \u00e9\\";
+  CreateDirectoryW(editorFolder.c_str(), nullptr);
+  const std::wstring editor = editorFolder + L"ed.exe";
+  ASSERT_TRUE(CopyFileW((TestDir() + L"recorder.exe").c_str(), editor.c_str(), FALSE));
+  HKEY key = nullptr;
+  RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr);
+  RegCloseKey(key);
+  const std::wstring all = L"HKEY_CURRENT_USER\\Software\\Classes";
+  PWSTR sendToPath = nullptr;
+  ASSERT_TRUE(SUCCEEDED(SHGetKnownFolderPath(FOLDERID_SendTo, 0, nullptr, &sendToPath)));
+  const std::wstring sendTo = sendToPath;
+  CoTaskMemFree(sendToPath);
+  CreateDirectoryW(sendTo.c_str(), nullptr);
+  auto state = [&] {
+    std::string names;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(sendTo)))
+      names += entry.path().filename().u8string() + "\n";
+    return Export(all) + names + Tool({"show", Utf8(launcher)}).out;
+  };
+  const std::string before = state(), registryBefore = Export(all);
+  const std::string path = Utf8(editor), L = Utf8(launcher);
+
+  // Ended after the editor: the template is set, nothing else.
+  ProcessResult early = RunProcess(TemplateTool(), {"setup", L}, path + "\n");
+  EXPECT_EQ(early.exitCode, 1) << early.out << early.err;
+  EXPECT_NE(early.out.find("Stopped. What was done, as the commands that do it:\n  opener-template set"),
+            std::string::npos)
+      << early.out;
+  EXPECT_EQ(Export(all), registryBefore) << "registered though the input ended before";
+  EXPECT_EQ(Tool({"show", L}).out, "\"" + path + "\" \"%s\"\n");
+  ASSERT_EQ(Tool({"set", L, stored}).exitCode, 0);
+  EXPECT_EQ(state(), before);
+
+  const std::string answers = Utf8(TestDir()) + "\n" + Utf8(TestDir()) + "missing.exe\n" + L + "\n\"" + path +
+                              "\"\n.exe .oqw\n.oqw .oqx\n\n\ny\n\n";
+  ProcessResult setup = RunProcess(TemplateTool(), {"setup", L}, answers);
+  EXPECT_EQ(setup.exitCode, 0) << setup.out << setup.err;
+  for (const char* said : {"that is a folder, not a program; try again", "Windows finds no program", "try again",
+                           "a launcher in their place would break", "Done. What was done"})
+    EXPECT_NE((setup.out + setup.err).find(said), std::string::npos) << said << "\n" << setup.out;
+  const std::string bySetup = state();
+  ASSERT_EQ(Tool({"unregister", L}).exitCode, 0);
+  ASSERT_EQ(Tool({"set", L, stored}).exitCode, 0);
+  EXPECT_EQ(state(), before);
+  ASSERT_EQ(Tool({"set", L, "--program", path}).exitCode, 0);
+  ASSERT_EQ(Tool({"register", L, ".oqw", ".oqx", "--menu", "--send-to"}).exitCode, 0);
+  EXPECT_EQ(state(), bySetup) << "setup made something else than its commands";
+
+  // Run again: everything taken back.
+  ProcessResult again = RunProcess(TemplateTool(), {"setup", L}, "y\n\n");
+  EXPECT_EQ(again.exitCode, 0) << again.out << again.err;
+  ASSERT_EQ(Tool({"set", L, stored}).exitCode, 0);
+  EXPECT_EQ(state(), before);
+}
+
 }  // namespace
