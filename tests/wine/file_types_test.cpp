@@ -37,6 +37,33 @@ class FileTypes : public Launcher {
   }
   static std::wstring ClassKey(const std::wstring& launcher) { return Utf16(ClassOf(Utf8(launcher))); }
 
+  // The user's classes, there on Windows; a new Wine prefix makes them on first use.
+  static const std::wstring& UserClasses() {
+    static const std::wstring classes = [] {
+      HKEY key = nullptr;
+      RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr);
+      RegCloseKey(key);
+      return std::wstring(L"HKEY_CURRENT_USER\\Software\\Classes");
+    }();
+    return classes;
+  }
+  // The user's Send To folder, with its last separator, made where a new prefix lacks it.
+  static std::wstring SendToFolder() {
+    PWSTR path = nullptr;
+    EXPECT_TRUE(SUCCEEDED(SHGetKnownFolderPath(FOLDERID_SendTo, 0, nullptr, &path)));
+    const std::wstring folder = std::wstring(path ? path : L"") + L"\\";
+    CoTaskMemFree(path);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+  }
+  // The names in the Send To folder, a line each.
+  static std::string SendToListing() {
+    std::string names;
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(SendToFolder())))
+      names += entry.path().filename().u8string() + "\n";
+    return names;
+  }
+
   // Runs the verb `verb` of a named class (lpClass) or of an opened class key on `file`, as
   // the shell runs a menu's entry, and returns the arguments the recorder got.
   std::vector<std::string> RunVerb(const wchar_t* classKey, HKEY root, const std::wstring& verb,
@@ -129,10 +156,7 @@ TEST_F(FileTypes, ForEveryoneOpenThroughTheLauncherAndComeBack) {
 TEST_F(FileTypes, ForTheUserReadBackAndComeBack) {
   const std::wstring launcher = Retarget(L"opener-mine.exe", "\"" + Utf8(TestDir()) + "recorder.exe\" \"%s\"");
   const std::wstring classes = L"Software\\Classes\\";
-  HKEY key = nullptr;  // there on Windows; a new Wine prefix makes it on first use
-  RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr);
-  RegCloseKey(key);
-  const std::string before = Export(L"HKEY_CURRENT_USER\\Software\\Classes");
+  const std::string before = Export(UserClasses());
   ASSERT_FALSE(before.empty());
   // Refused, changing nothing: no type, a type that starts programs, a file that is no launcher.
   for (const auto& [file, type] : std::vector<std::pair<std::wstring, std::string>>{
@@ -141,7 +165,7 @@ TEST_F(FileTypes, ForTheUserReadBackAndComeBack) {
     EXPECT_EQ(refused.exitCode, 1) << type;
     EXPECT_NE(refused.err, "") << type;
   }
-  EXPECT_EQ(Export(L"HKEY_CURRENT_USER\\Software\\Classes"), before);
+  EXPECT_EQ(Export(UserClasses()), before);
 
   // A program the user picked for .oqu with "Open with" and "Always": said, never written.
   const std::wstring choice = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.oqu\\UserChoice";
@@ -170,7 +194,7 @@ TEST_F(FileTypes, ForTheUserReadBackAndComeBack) {
   EXPECT_EQ(Read(HKEY_CURRENT_USER, classes + L".oqv", nullptr), L"(none)");
   EXPECT_EQ(Read(HKEY_CURRENT_USER, classes + L".oqu", nullptr), progId);
   EXPECT_EQ(Tool({"unregister", Utf8(launcher)}).exitCode, 0);
-  EXPECT_EQ(Export(L"HKEY_CURRENT_USER\\Software\\Classes"), before);
+  EXPECT_EQ(Export(UserClasses()), before);
 }
 
 // What a user has before: a default of REG_NONE with data, of REG_EXPAND_SZ, REG_DWORD and
@@ -185,7 +209,7 @@ TEST_F(FileTypes, ForTheUserAnyLaunchersInAnyOrderComeBack) {
   const std::wstring twin = Retarget(L"twin\\opener-la.exe", recorder),
                      percent = Retarget(L"my%20tools\\opener-lc.exe", recorder);
   const std::wstring never = Retarget(L"opener-never.exe", recorder);
-  const std::wstring all = L"HKEY_CURRENT_USER\\Software\\Classes";
+  const std::wstring& all = UserClasses();
   for (bool aFirst : {true, false}) {
     Put(L".oqa", nullptr, REG_NONE, std::string("\x01\x02", 2));
     Put(L".oqb\\OpenWithProgids", nullptr, REG_NONE, "");
@@ -286,21 +310,8 @@ TEST_F(FileTypes, MenusForEveryoneRunAndComeBack) {
 // To folder back.
 TEST_F(FileTypes, MenuAndSendToForTheUserRunAndComeBack) {
   const std::wstring launcher = Retarget(L"opener-sent.exe", "\"" + Utf8(TestDir()) + "recorder.exe\" \"%s\"");
-  HKEY key = nullptr;
-  RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr);
-  RegCloseKey(key);
-  PWSTR sendToPath = nullptr;
-  ASSERT_TRUE(SUCCEEDED(SHGetKnownFolderPath(FOLDERID_SendTo, 0, nullptr, &sendToPath)));
-  const std::wstring sendTo = std::wstring(sendToPath) + L"\\";
-  CoTaskMemFree(sendToPath);
-  CreateDirectoryW(sendTo.c_str(), nullptr);
-  auto listing = [&] {
-    std::string names;
-    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(sendTo)))
-      names += entry.path().filename().u8string() + "\n";
-    return names;
-  };
-  const std::string before = Export(L"HKEY_CURRENT_USER\\Software\\Classes"), filesBefore = listing();
+  const std::wstring sendTo = SendToFolder();
+  const std::string before = Export(UserClasses()), filesBefore = SendToListing();
   EXPECT_EQ(Tool({"register", Utf8(launcher), "--send-to", "--all-users"}).exitCode, 2);
   ProcessResult registered = Tool({"register", Utf8(launcher), "--menu", "--send-to"});
   ASSERT_EQ(registered.exitCode, 0) << registered.err;
@@ -348,8 +359,8 @@ TEST_F(FileTypes, MenuAndSendToForTheUserRunAndComeBack) {
   EXPECT_EQ(removed.exitCode, 0) << removed.err;
   EXPECT_EQ(removed.out.rfind(Utf8(launcher) + ": unregistered the menu of every file, Send To\n", 0), 0u)
       << removed.out;
-  EXPECT_EQ(Export(L"HKEY_CURRENT_USER\\Software\\Classes"), before);
-  EXPECT_EQ(listing(), filesBefore);
+  EXPECT_EQ(Export(UserClasses()), before);
+  EXPECT_EQ(SendToListing(), filesBefore);
 }
 
 // setup, answered on standard input: wrong answers asked again, changing nothing; then it
@@ -362,21 +373,8 @@ TEST_F(FileTypes, SetupDoesWhatItsCommandsDo) {
   CreateDirectoryW(editorFolder.c_str(), nullptr);
   const std::wstring editor = editorFolder + L"ed.exe";
   ASSERT_TRUE(CopyFileW((TestDir() + L"recorder.exe").c_str(), editor.c_str(), FALSE));
-  HKEY key = nullptr;
-  RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr);
-  RegCloseKey(key);
-  const std::wstring all = L"HKEY_CURRENT_USER\\Software\\Classes";
-  PWSTR sendToPath = nullptr;
-  ASSERT_TRUE(SUCCEEDED(SHGetKnownFolderPath(FOLDERID_SendTo, 0, nullptr, &sendToPath)));
-  const std::wstring sendTo = sendToPath;
-  CoTaskMemFree(sendToPath);
-  CreateDirectoryW(sendTo.c_str(), nullptr);
-  auto state = [&] {
-    std::string names;
-    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(sendTo)))
-      names += entry.path().filename().u8string() + "\n";
-    return Export(all) + names + Tool({"show", Utf8(launcher)}).out;
-  };
+  const std::wstring& all = UserClasses();
+  auto state = [&] { return Export(all) + SendToListing() + Tool({"show", Utf8(launcher)}).out; };
   const std::string before = state(), registryBefore = Export(all);
   const std::string path = Utf8(editor), L = Utf8(launcher);
 
