@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "check.h"
+#include "console.h"
 #include "file_io.h"
 #include "file_types.h"
+#include "launcher_file.h"
 #include "program_search.h"
 #include "setup.h"
-#include "console.h"
-#include "launcher_file.h"
 #include "template_text.h"
 
 namespace {

@@ -164,7 +164,7 @@ TEST_P(EachLauncher, ManyAtOnceEachStartTheirOwn) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Both, EachLauncher, testing::ValuesIn(kLaunchers), RowName());
+INSTANTIATE_TEST_SUITE_P(Launcher, EachLauncher, testing::ValuesIn(kLaunchers), RowName());
 
 TEST_F(Launcher, MissingProgramGivesTheSameWinExecErrorFromBoth) {
   DWORD code = Start(TestDir() + L"opener-missing.exe", L"opener-missing a.txt");
