@@ -40,6 +40,10 @@ bool StartedByDoubleClick();
 // pipe or a file as UTF-8. False at the end of input (Ctrl+Z, a closed pipe).
 bool ReadInputLine(std::string& line);
 
+// What to say (UTF-8) if the user presses Ctrl+C or Ctrl+Break from now on, before the
+// program ends as it does by default; "" for nothing. Only a console has them.
+void SayOnInterrupt(const std::string& text);
+
 // The full path of the running program; "" where the system does not say.
 std::string OwnProgramPath();
 

@@ -22,6 +22,8 @@ bool ReadInputLine(std::string& line) {
   return c != EOF || !line.empty();
 }
 
+void SayOnInterrupt(const std::string&) {}
+
 std::string OwnProgramPath() { return ""; }
 
 std::string Sha256Hex(std::string_view) { return ""; }

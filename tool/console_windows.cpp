@@ -7,6 +7,7 @@
 #include <bcrypt.h>
 
 #include <algorithm>
+#include <cwchar>
 
 #include "console.h"
 #include "template_text.h"
@@ -66,6 +67,32 @@ bool ReadInputLine(std::string& line) {
     if (c != '\r') line += c;
   }
   return any;
+}
+
+namespace {
+
+wchar_t gInterruptText[8192];  // what the Ctrl+C handler says; empty while nothing
+
+BOOL WINAPI SayInterrupted(DWORD) {
+  DWORD written = 0;
+  if (gInterruptText[0] != L'\0')
+    WriteConsoleW(GetStdHandle(STD_OUTPUT_HANDLE), gInterruptText, static_cast<DWORD>(wcslen(gInterruptText)), &written,
+                  nullptr);
+  return FALSE;  // and end as usual
+}
+
+}  // namespace
+
+void SayOnInterrupt(const std::string& text) {
+  static const bool installed = SetConsoleCtrlHandler(SayInterrupted, TRUE);
+  (void)installed;
+  // Its first character last: the handler sees the old text, none, or the new one whole.
+  gInterruptText[0] = L'\0';
+  const std::wstring wide = Utf16(text);
+  if (wide.empty()) return;
+  wcsncpy(gInterruptText + 1, wide.c_str() + 1, sizeof gInterruptText / sizeof(wchar_t) - 2);
+  gInterruptText[sizeof gInterruptText / sizeof(wchar_t) - 1] = L'\0';
+  gInterruptText[0] = wide[0];
 }
 
 std::string OwnProgramPath() {

@@ -384,7 +384,7 @@ int RunCommandLine(std::vector<std::string> args);
 int Setup(const Options& options) {
   if (!kHasRegistry) return Usage("setup sets up Windows (its registry and Send To), and runs on Windows only");
   if (options.operands.size() > 1) return Usage("setup takes at most one FILE");
-  SetupIo io{ReadInputLine, [](const std::string& text) { WriteText(stdout, text); }, RunCommandLine};
+  SetupIo io{ReadInputLine, [](const std::string& text) { WriteText(stdout, text); }, RunCommandLine, SayOnInterrupt};
   return RunSetup(options.operands.empty() ? std::nullopt : std::optional<std::string>(options.operands[0]),
                   FolderOf(OwnProgramPath()), io);
 }

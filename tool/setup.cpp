@@ -58,15 +58,21 @@ class Dialogue {
     io_.write("\n> opener-template " + CommandLineOf(args) + "\n");
     if (io_.run(args) != 0) return false;
     done_.push_back(args);
+    io_.onInterrupt("\nStopped." + Summary());
     return true;
   }
   void Say(const std::string& text) { io_.write(text); }
 
   // What was done, and how to take it back.
-  int End(bool complete, const std::string& launcher, const std::string& template_) {
-    std::string out = complete ? "\nDone." : "\nStopped.";
-    out += done_.empty() ? " Nothing was changed.\n" : " What was done, as the commands that do it:\n";
+  // What was done so far, as the commands that do it.
+  std::string Summary() const {
+    std::string out = done_.empty() ? " Nothing was changed.\n" : " What was done, as the commands that do it:\n";
     for (const auto& args : done_) out += "  opener-template " + CommandLineOf(args) + "\n";
+    return out;
+  }
+  int End(bool complete, const std::string& launcher, const std::string& template_) {
+    io_.onInterrupt("");
+    std::string out = (complete ? "\nDone." : "\nStopped.") + Summary();
     if (!launcher.empty() && !done_.empty()) {
       out += "To take the file types and places back: opener-template unregister " + CommandLineOf({launcher}) + "\n";
       if (!template_.empty()) out += "The template was before: " + Printable(template_) + "\n";
@@ -114,6 +120,7 @@ std::string CommandLineOf(const std::vector<std::string>& args) {
 
 int RunSetup(const std::optional<std::string>& file, const std::string& toolFolder, SetupIo& io) {
   Dialogue dialogue(io);
+  io.onInterrupt("\nStopped. Nothing was changed.\n");
   dialogue.Say(
       "opener-template setup: points a launcher at your editor and gives it your file types, the "
       "right-click menu and Send To.\n");

@@ -13,6 +13,7 @@ struct SetupIo {
   std::function<bool(std::string&)> readLine;               // false at the end of input
   std::function<void(const std::string&)> write;            // to the user
   std::function<int(const std::vector<std::string>&)> run;  // a command of the tool: its exit code
+  std::function<void(const std::string&)> onInterrupt;      // what to say if Ctrl+C ends it now
 };
 
 // Runs the dialogue for the launcher `file` (none: opener.exe in `toolFolder`, else asked
