@@ -270,6 +270,9 @@ std::vector<std::string> TypesOf(const Record& record) {
   return types;
 }
 
+// The "Open with" entry Windows keys by the launcher's file name alone.
+std::string AppKeyOf(const std::string& launcher) { return "Applications\\" + FileNameOf(launcher); }
+
 // The keys of the menus' entries of a launcher's class.
 std::string MenuKey(const std::string& progId) { return "*\\shell\\" + progId; }
 std::string FolderKey(const std::string& progId) { return "Directory\\shell\\" + progId; }
@@ -360,7 +363,7 @@ RegistryOutcome RegisterLauncher(Registry& classes, Shortcuts& shortcuts, const 
   const std::string& launcher = registration.launcher;
   if (std::string error = LauncherPathError(launcher); !error.empty()) return Refused(error);
   const std::string progId = ClassOf(launcher);
-  const std::string appKey = "Applications\\" + FileNameOf(launcher);
+  const std::string appKey = AppKeyOf(launcher);
   std::vector<Record> records = LoadRecords(classes);
   Record* mine = FindRecord(records, progId);
   if ((mine && !SamePath(mine->launcher, launcher)) || (!mine && classes.KeyExists(progId)))
@@ -469,16 +472,19 @@ bool RegisteredFor(const Registry& classes, const std::string& launcher, std::ve
   return true;
 }
 
+std::string InWords(const std::vector<std::string>& types, const Places& places) {
+  std::string words;
+  for (const std::string& type : types) words += (words.empty() ? "" : " ") + type;
+  for (const PlaceName& place : kPlaceNames)
+    if (places.*place.flag) words += (words.empty() ? "" : ", ") + std::string(place.words);
+  return words;
+}
+
 std::string RegisteredWhere(const Registry& classes, const std::string& launcher) {
   std::vector<std::string> types;
   Places places;
   if (!RegisteredFor(classes, launcher, types, places)) return "";
-  std::string where;
-  for (const std::string& type : types) where += (where.empty() ? "" : " ") + type;
-  for (const auto& [held, words] :
-       {std::pair{places.menu, "the menu of every file"}, std::pair{places.folders, "the menu of every folder"},
-        std::pair{places.sendTo, "Send To"}})
-    if (held) where += (where.empty() ? "" : ", ") + std::string(words);
+  const std::string where = InWords(types, places);
   return where.empty() ? "its own class alone" : where;
 }
 
@@ -494,22 +500,17 @@ RegistryOutcome UnregisterLauncher(Registry& classes, Shortcuts& shortcuts, cons
   }
 
   // What goes: the changes of the named types and places; every change once none is left.
-  const std::string appKey = "Applications\\" + FileNameOf(mine->launcher);
+  const std::string appKey = AppKeyOf(mine->launcher);
   const std::vector<std::string> held = TypesOf(*mine);
   const Places places = PlacesOf(*mine);
   const bool named = !types.empty() || what.places.Any();
   for (const std::string& type : types)
-    if (std::none_of(held.begin(), held.end(), [&](const std::string& t) { return SameRegistryName(t, type); }))
+    if (!HoldsRegistryName(held, type))
       outcome.said.push_back(type + ": not registered for this launcher, left as it is");
-  auto typeGoes = [&](const std::string& type) {
-    return !named ||
-           std::any_of(types.begin(), types.end(), [&](const std::string& t) { return SameRegistryName(t, type); });
-  };
-  outcome.places.menu = places.menu && (!named || what.places.menu);
-  outcome.places.folders = places.folders && (!named || what.places.folders);
-  outcome.places.sendTo = places.sendTo && (!named || what.places.sendTo);
+  for (const PlaceName& place : kPlaceNames)
+    outcome.places.*place.flag = places.*place.flag && (!named || what.places.*place.flag);
   for (const std::string& type : held)
-    if (typeGoes(type)) outcome.types.push_back(type);
+    if (!named || HoldsRegistryName(types, type)) outcome.types.push_back(type);
   const bool all = outcome.types.size() == held.size() && outcome.places.menu == places.menu &&
                    outcome.places.folders == places.folders && outcome.places.sendTo == places.sendTo;
   std::vector<bool> going(mine->changes.size(), all);

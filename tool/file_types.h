@@ -39,6 +39,19 @@ struct Places {
   bool Any() const { return menu || folders || sendTo; }
 };
 
+// Each place: its flag, its switch, and its name in what the tool says.
+struct PlaceName {
+  bool Places::*flag;
+  const char* option;
+  const char* words;
+};
+inline constexpr PlaceName kPlaceNames[] = {{&Places::menu, "--menu", "the menu of every file"},
+                                            {&Places::folders, "--folders", "the menu of every folder"},
+                                            {&Places::sendTo, "--send-to", "Send To"}};
+
+// Types and places in words: ".txt .md, the menu of every file, Send To"; "" for none.
+std::string InWords(const std::vector<std::string>& types, const Places& places);
+
 struct Registration {
   std::string launcher;            // the launcher's full path
   std::string editor;              // the full path of the program its template starts, or ""

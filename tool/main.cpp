@@ -81,13 +81,7 @@ constexpr Option kOptions[] = {
     {"--all-users", &Options::allUsers, nullptr}, {"--from-file", nullptr, &Options::fromFile},
     {"--output", nullptr, &Options::output},      {"--program", nullptr, &Options::program},
     {"--arguments", nullptr, &Options::arguments}};
-// The places, switches too.
-struct PlaceOption {
-  std::string_view name;
-  bool Places::*flag;
-};
-constexpr PlaceOption kPlaceOptions[] = {
-    {"--menu", &Places::menu}, {"--folders", &Places::folders}, {"--send-to", &Places::sendTo}};
+// The places' switches are file_types.h's kPlaceNames.
 
 // The commands: name, the options each takes, what runs it, and its lines of help.
 struct Command {
@@ -112,8 +106,8 @@ std::string ParseOption(const std::vector<std::string>& args, std::size_t& i, co
   const std::string& arg = args[i];
   const Option* option = nullptr;
   for (const Option& known : kOptions) option = known.name == arg ? &known : option;
-  const PlaceOption* place = nullptr;
-  for (const PlaceOption& known : kPlaceOptions) place = known.name == arg ? &known : place;
+  const PlaceName* place = nullptr;
+  for (const PlaceName& known : kPlaceNames) place = known.option == arg ? &known : place;
   if (option == nullptr && place == nullptr) return "unknown option " + arg;
   if (command == nullptr || std::find(command->options.begin(), command->options.end(), arg) == command->options.end())
     return (command ? std::string(command->name) : "this command") + " takes no option " + arg;
@@ -347,14 +341,9 @@ int Unregister(const Options& options) {
                  "what was removed");
   }
   TellShellAssociationsChanged();
-  std::string gone;
-  for (const std::string& type : outcome.types) gone += (gone.empty() ? "" : " ") + Printable(type);
-  for (const auto& [went, words] :
-       {std::pair{outcome.places.menu, "the menu of every file"},
-        std::pair{outcome.places.folders, "the menu of every folder"}, std::pair{outcome.places.sendTo, "Send To"}})
-    if (went) gone += (gone.empty() ? "" : ", ") + std::string(words);
-  std::string out =
-      Printable(launcher) + ": unregistered " + (gone.empty() ? "its own class (it had nothing left)" : gone) + "\n";
+  const std::string gone = InWords(outcome.types, outcome.places);
+  std::string out = Printable(launcher) + ": unregistered " +
+                    (gone.empty() ? "its own class (it had nothing left)" : Printable(gone)) + "\n";
   return Print(out + WhatWindowsStarts(launcher, outcome.types) + Said(outcome.said), "what was removed");
 }
 

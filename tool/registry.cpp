@@ -68,3 +68,7 @@ bool SameRegistryName(std::string_view a, std::string_view b) {
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }
+
+bool HoldsRegistryName(const std::vector<std::string>& names, std::string_view name) {
+  return std::any_of(names.begin(), names.end(), [&](const std::string& held) { return SameRegistryName(held, name); });
+}

@@ -32,6 +32,8 @@ std::string TextOfValue(const RegistryValue& value);
 
 // Whether two key or value names are one for the registry (ASCII case folded).
 bool SameRegistryName(std::string_view a, std::string_view b);
+// Whether `names` holds `name`, as the registry compares names.
+bool HoldsRegistryName(const std::vector<std::string>& names, std::string_view name);
 
 class Registry {
  public:

@@ -96,17 +96,6 @@ std::string EditorError(const std::string& path, const std::string& launcher) {
   return NameExistsHere(path) ? "that is a folder, not a program" : "Windows finds no program " + path;
 }
 
-std::string Joined(const std::vector<std::string>& words) {
-  std::string text;
-  for (const std::string& word : words) text += (text.empty() ? "" : " ") + word;
-  return text;
-}
-
-bool Holds(const std::vector<std::string>& types, const std::string& type) {
-  return std::any_of(types.begin(), types.end(),
-                     [&](const std::string& t) { return AsciiLower(t) == AsciiLower(type); });
-}
-
 }  // namespace
 
 std::string CommandLineOf(const std::vector<std::string>& args) {
@@ -173,10 +162,10 @@ int RunSetup(const std::optional<std::string>& file, const std::string& toolFold
   const char* pathext = std::getenv("PATHEXT");
   std::vector<std::string> types;
   for (bool taken = false; !taken;) {
-    const std::optional<std::string> answer = dialogue.Ask(
-        registered ? "File types to open with it (Enter keeps: " + (heldTypes.empty() ? "none" : Joined(heldTypes)) +
-                         "; - for none):"
-                   : "File types to open with it, such as .txt .md .log (Enter: none):");
+    const std::optional<std::string> answer =
+        dialogue.Ask(registered ? "File types to open with it (Enter keeps: " +
+                                      (heldTypes.empty() ? "none" : InWords(heldTypes, {})) + "; - for none):"
+                                : "File types to open with it, such as .txt .md .log (Enter: none):");
     if (!answer) return dialogue.End(false, launcher, before);
     types.clear();
     std::string words = *answer;
@@ -208,13 +197,12 @@ int RunSetup(const std::optional<std::string>& file, const std::string& toolFold
   // Register what is new, unregister what was dropped.
   std::vector<std::string> add = {"register", launcher}, drop = {"unregister", launcher};
   for (const std::string& type : types)
-    if (!Holds(heldTypes, type)) add.push_back(type);
+    if (!HoldsRegistryName(heldTypes, type)) add.push_back(type);
   for (const std::string& type : heldTypes)
-    if (!Holds(types, type)) drop.push_back(type);
-  for (const auto& [flag, option] : {std::pair{&Places::menu, "--menu"}, std::pair{&Places::folders, "--folders"},
-                                     std::pair{&Places::sendTo, "--send-to"}}) {
-    if (wanted.*flag && !(held.*flag)) add.push_back(option);
-    if (!(wanted.*flag) && held.*flag) drop.push_back(option);
+    if (!HoldsRegistryName(types, type)) drop.push_back(type);
+  for (const PlaceName& place : kPlaceNames) {
+    if (wanted.*place.flag && !(held.*place.flag)) add.push_back(place.option);
+    if (!(wanted.*place.flag) && held.*place.flag) drop.push_back(place.option);
   }
   bool complete = true;
   if (add.size() > 2) complete = dialogue.Do(add);
