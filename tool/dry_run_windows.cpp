@@ -9,7 +9,8 @@
 // - the launcher runs to its end; its exit code says why, when it created nothing; when
 //   it says that it started one (0), the program's creation is waited for, for Windows
 //   may report it after the launcher's end;
-// - all of it within a minute from the start, however many events arrive;
+// - all of it within a minute from the start, however many events arrive; a start that
+//   fails with an internal error is tried once more;
 // - breakpoints are continued, every other exception is left to the debuggee.
 #include <windows.h>
 #include <winternl.h>
@@ -58,8 +59,14 @@ DryRunResult DryRunLauncher(const std::string& file, const std::string& argument
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION launcher{};
-  if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE, DEBUG_PROCESS, nullptr, nullptr, &startup,
-                      &launcher)) {
+  // An internal error (seen now and then from Wine's debugger under load) is tried once more.
+  bool created = false;
+  for (int attempt = 0; !created && attempt < 2; ++attempt) {
+    created = CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE, DEBUG_PROCESS, nullptr, nullptr,
+                             &startup, &launcher);
+    if (!created && GetLastError() != ERROR_INTERNAL_ERROR) break;
+  }
+  if (!created) {
     run.failure = "cannot run the launcher: " + ErrorText(GetLastError());
     return run;
   }
