@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pe_image.h"
+#include "file_identity.h"
 #include "program_search.h"
 #include "template_block.h"
 #include "template_file.h"

@@ -5,10 +5,14 @@
 #include "argument_tail.h"
 #include "console.h"
 #include "dry_run.h"
+#include "file_identity.h"
 #include "file_types.h"
 #include "launch_result.h"
+#include "paths.h"
 #include "program_search.h"
+#include "shell_queries.h"
 #include "template_text.h"
+#include "utf8.h"
 
 namespace {
 
@@ -99,7 +103,7 @@ CheckReport ListCandidates(const std::string& command) {
   if (candidates.empty())
     return {"program:  none: Windows reads no program name in the command, and the launcher starts nothing\n", true};
   std::string out = std::string("program:  not checked: ") +
-                    (kCanDryRun ? ""
+                    (kOnWindows ? ""
                                 : "only Windows sees its files (on Windows, check runs the launcher and asks "
                                   "Windows). ") +
                     "Windows tries, in this order:\n";
@@ -115,15 +119,15 @@ CheckReport ListCandidates(const std::string& command) {
 CheckReport WhatStarts(const std::string& path, const LauncherFile& launcher, const std::string& argument,
                        const std::string& command) {
   const DryRunResult run =
-      kCanDryRun && launcher.ours ? DryRunLauncher(path, argument, launcher.held.handle()) : DryRunResult{};
-  if (kCanDryRun && launcher.ours && run.failure.empty()) return Verdict(run, FindProgram(command));
+      kOnWindows && launcher.ours ? DryRunLauncher(path, argument, launcher.held.handle()) : DryRunResult{};
+  if (kOnWindows && launcher.ours && run.failure.empty()) return Verdict(run, FindProgram(command));
   if (std::size_t units = Utf16Length(command); units > kLongestCommand)
     return {"program:  none: the command is " + std::to_string(units) +
                 " UTF-16 characters long, and Windows starts none longer than " + std::to_string(kLongestCommand) +
                 "; the launcher starts nothing\n",
             true};
   CheckReport listed = ListCandidates(command);
-  if (kCanDryRun && launcher.ours)
+  if (kOnWindows && launcher.ours)
     listed.lines = "note:     Windows could not be asked: " + Printable(run.failure) + "\n" + listed.lines;
   return listed;
 }
@@ -157,13 +161,13 @@ CheckReport CheckLauncher(const std::string& path, const LauncherFile& launcher,
   const CheckReport starts = WhatStarts(path, launcher, argument, command);
   report.lines += starts.lines;
   report.fails = report.fails || starts.fails;
-  if (kCanDryRun && !launcher.ours) {
+  if (kOnWindows && !launcher.ours) {
     report.lines += "not run:  " + Printable(path) + " is not a launcher of this release\n";
     report.fails = true;
   }
   if (std::string why = LauncherPathError(FullPathOf(path)); !why.empty())
     report.lines += "warning:  a file type cannot start this launcher: " + why + "\n";
-  if (kHasRegistry) {
+  if (kOnWindows) {
     const std::string full = FullPathOf(path);
     const std::string mine = RegisteredWhere(*OpenClasses(false), full),
                       everyone = RegisteredWhere(*OpenClasses(true), full);

@@ -1,5 +1,5 @@
 // The console and the standard streams, and what else the tool asks of the system it runs
-// on: its arguments, the code page, SHA-256. One implementation per system:
+// on: which system it is, its arguments, the code page. One implementation per system:
 // console_posix.cpp, console_windows.cpp.
 #pragma once
 
@@ -7,6 +7,10 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+// Whether the tool runs on Windows: only there are there a registry, files Windows would
+// start and a launcher to run; elsewhere the commands that need them say so.
+extern const bool kOnWindows;
 
 // The arguments after the program's name, as UTF-8: on Windows read from the UTF-16
 // command line, so that no character outside the ANSI code page is lost on the way in.
@@ -46,7 +50,3 @@ void SayOnInterrupt(const std::string& text);
 
 // The full path of the running program; "" where the system does not say.
 std::string OwnProgramPath();
-
-// The SHA-256 of `bytes` in lowercase hex, from the system's own cryptography; "" where
-// it has none to offer (only Windows is asked).
-std::string Sha256Hex(std::string_view bytes);

@@ -2,6 +2,8 @@
 // speak to.
 #include "console.h"
 
+const bool kOnWindows = false;
+
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
@@ -26,4 +28,3 @@ void SayOnInterrupt(const std::string&) {}
 
 std::string OwnProgramPath() { return ""; }
 
-std::string Sha256Hex(std::string_view) { return ""; }

@@ -4,21 +4,21 @@
 #include <io.h>
 #include <windows.h>
 #include <shellapi.h>
-#include <bcrypt.h>
 
 #include <algorithm>
 #include <cwchar>
 
 #include "console.h"
-#include "template_text.h"
+#include "windows_handles.h"
 #include "windows_text.h"
+
+const bool kOnWindows = true;
 
 std::vector<std::string> ProgramArguments(int, char**) {
   int count = 0;
-  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  const LocalMemory<wchar_t*> wide(CommandLineToArgvW(GetCommandLineW(), &count));
   std::vector<std::string> args;
-  for (int i = 1; wide && i < count; ++i) args.push_back(Utf8(wide[i]));
-  LocalFree(wide);
+  for (int i = 1; wide && i < count; ++i) args.push_back(Utf8(wide.get()[i]));
   return args;
 }
 
@@ -99,20 +99,6 @@ std::string OwnProgramPath() {
   std::wstring path(32768, L'\0');
   path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
   return Utf8(path);
-}
-
-std::string Sha256Hex(std::string_view bytes) {
-  BCRYPT_ALG_HANDLE algorithm = nullptr;
-  BCRYPT_HASH_HANDLE hash = nullptr;
-  unsigned char digest[32];
-  bool done = BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) &&
-              BCRYPT_SUCCESS(BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0)) &&
-              BCRYPT_SUCCESS(BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data())),
-                                            static_cast<ULONG>(bytes.size()), 0)) &&
-              BCRYPT_SUCCESS(BCryptFinishHash(hash, digest, sizeof digest, 0));
-  if (hash) BCryptDestroyHash(hash);
-  if (algorithm) BCryptCloseAlgorithmProvider(algorithm, 0);
-  return done ? LowerHex(std::string_view(reinterpret_cast<const char*>(digest), sizeof digest)) : "";
 }
 
 void UseBinaryStdio() {

@@ -4,9 +4,7 @@
 
 #include <string>
 
-#include "program_search.h"
-
-extern const bool kCanDryRun;  // only Windows runs a launcher
+#include "file_identity.h"
 
 struct DryRunResult {
   std::string failure;         // why the launcher could not be run so, or ""

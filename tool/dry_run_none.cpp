@@ -1,8 +1,6 @@
 // Only Windows runs a launcher: elsewhere check lists what Windows would try.
 #include "dry_run.h"
 
-const bool kCanDryRun = false;
-
 DryRunResult DryRunLauncher(const std::string&, const std::string&, void*) {
   DryRunResult run;
   run.failure = "only Windows can run a launcher";

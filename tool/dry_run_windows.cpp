@@ -47,8 +47,6 @@ constexpr DWORD kWow64Breakpoint = 0x4000001F;  // a 32-bit debuggee's first bre
 
 }  // namespace
 
-const bool kCanDryRun = true;
-
 DryRunResult DryRunLauncher(const std::string& file, const std::string& argument, void* held) {
   DryRunResult run;
   const std::wstring path = FullPath(file);

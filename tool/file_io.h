@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "owned.h"
+
 // Bounds on what is read: well above any launcher, and above any template file.
 inline constexpr std::size_t kMaxExecutableSize = std::size_t{256} << 20;
 inline constexpr std::size_t kMaxTemplateFileSize = 4096;
@@ -15,32 +17,29 @@ inline constexpr std::size_t kMaxTemplateFileSize = 4096;
 // `limit` bytes and, with `regularOnly`, anything but a regular file (a FIFO, a device),
 // unread; without it, a FIFO is read as standard input is, waiting for its writer.
 // Returns what failed, or "".
-std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size_t limit, bool regularOnly);
+[[nodiscard]] std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size_t limit, bool regularOnly);
 
 // A file kept open so that nobody can write, rename or delete it while we hold it: what
 // check runs is the file it read. Windows only; elsewhere nothing is held.
+void CloseHeldFile(void* handle);  // gives a held file back (nothing elsewhere)
 class HeldFile {
  public:
-  HeldFile() = default;
-  HeldFile(const HeldFile&) = delete;
-  HeldFile& operator=(const HeldFile&) = delete;
-  ~HeldFile();
-  void* handle() const { return handle_; }  // a Windows HANDLE, or nullptr
+  void* handle() const { return handle_.get(); }  // a Windows HANDLE, or nullptr
 
  private:
   friend std::string ReadAndHoldFile(const std::string&, std::string&, std::size_t, HeldFile&);
-  void* handle_ = nullptr;
+  Owned<void*, CloseHeldFile> handle_;
 };
 
 // Reads the regular file `path` whole as ReadWholeFile does and keeps it open in `held`,
 // denying writes and deletes to everyone until `held` ends. Refuses a file that someone
 // has open for writing (it could change under us). Returns what failed, or "".
-std::string ReadAndHoldFile(const std::string& path, std::string& bytes, std::size_t limit, HeldFile& held);
+[[nodiscard]] std::string ReadAndHoldFile(const std::string& path, std::string& bytes, std::size_t limit, HeldFile& held);
 
 // Where replacing `path` writes: the file a symbolic link `path` leads to, else `path`.
 // Returns what forbids replacing it (not a regular file, read-only), or "" with
 // `target` set; a `path` that does not exist yet may be written.
-std::string ReplaceableTarget(const std::string& path, std::string& target);
+[[nodiscard]] std::string ReplaceableTarget(const std::string& path, std::string& target);
 
 // Writes `bytes` to `target` (from ReplaceableTarget) through a temporary file in the
 // same folder, flushed and then renamed over it (atomic on one volume). The new file
@@ -49,7 +48,7 @@ std::string ReplaceableTarget(const std::string& path, std::string& target);
 // may be given). On failure (a file-size limit among them), Ctrl+C, SIGTERM, SIGHUP or
 // SIGQUIT the temporary file is removed and `target` is untouched; a signal that was
 // ignored stays ignored. Returns what failed, or "".
-std::string ReplaceWholeFile(const std::string& target, const std::string& bytes, const std::string& likeFile);
+[[nodiscard]] std::string ReplaceWholeFile(const std::string& target, const std::string& bytes, const std::string& likeFile);
 
 // What both systems' files share (file_io.cpp).
 
@@ -62,7 +61,7 @@ inline constexpr std::size_t kMaxNameBytes = 255;
 std::string TooLarge(std::size_t limit);
 
 // Standard input, read to its end or past `limit`. Returns what failed, or "".
-std::string ReadStdin(std::string& bytes, std::size_t limit);
+[[nodiscard]] std::string ReadStdin(std::string& bytes, std::size_t limit);
 
 // The temporary file beside `target` for a set: TARGET.tmp-PID-N, or where that name
 // would pass the longest name a folder takes, a name as long as the target's own.

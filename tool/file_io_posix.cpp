@@ -133,7 +133,7 @@ std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size
   return error;
 }
 
-HeldFile::~HeldFile() = default;
+void CloseHeldFile(void*) {}
 
 // Nothing runs a launcher here: there is nothing to hold it against.
 std::string ReadAndHoldFile(const std::string& path, std::string& bytes, std::size_t limit, HeldFile&) {

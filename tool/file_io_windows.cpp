@@ -7,18 +7,19 @@
 #include <vector>
 
 #include "file_io.h"
+#include "windows_handles.h"
 #include "windows_text.h"
 
 namespace {
 
 std::string LastError() { return ErrorText(GetLastError()); }
 
-HANDLE Open(const std::wstring& longPath, DWORD access, DWORD share, DWORD disposition) {
+OwnedHandle Open(const std::wstring& longPath, DWORD access, DWORD share, DWORD disposition) {
   if (longPath.empty()) {
     SetLastError(ERROR_INVALID_NAME);
-    return INVALID_HANDLE_VALUE;
+    return OwnedHandle();
   }
-  return CreateFileW(longPath.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return OwnFile(CreateFileW(longPath.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 wchar_t gTemporary[32768];  // the temporary file being written, for the Ctrl+C handler; empty while none
@@ -59,15 +60,15 @@ std::string ReadOpenFile(HANDLE file, std::string& bytes, std::size_t limit, boo
 }
 
 // Opens `path` for reading with `share`, refusing a folder or a device name.
-HANDLE OpenToRead(const std::string& path, DWORD share, std::string& error) {
+OwnedHandle OpenToRead(const std::string& path, DWORD share, std::string& error) {
   const std::wstring longPath = LongPath(path);
   const DWORD attributes = GetFileAttributesW(longPath.c_str());
   if (longPath.empty() || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))) {
     error = "not a regular file";
-    return INVALID_HANDLE_VALUE;
+    return OwnedHandle();
   }
-  HANDLE file = Open(longPath, GENERIC_READ, share, OPEN_EXISTING);
-  if (file == INVALID_HANDLE_VALUE)
+  OwnedHandle file = Open(longPath, GENERIC_READ, share, OPEN_EXISTING);
+  if (!file)
     error = GetLastError() == ERROR_SHARING_VIOLATION && !(share & FILE_SHARE_WRITE)
                 ? "cannot hold the file unchanged while it runs: another program has it open for writing"
                 : "cannot read: " + LastError();
@@ -79,29 +80,20 @@ HANDLE OpenToRead(const std::string& path, DWORD share, std::string& error) {
 std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size_t limit, bool regularOnly) {
   if (path == "-") return ReadStdin(bytes, limit);
   std::string error;
-  HANDLE file = OpenToRead(path, FILE_SHARE_READ | FILE_SHARE_WRITE, error);
-  if (file == INVALID_HANDLE_VALUE) return error;
-  error = ReadOpenFile(file, bytes, limit, regularOnly);
-  CloseHandle(file);
-  return error;
+  const OwnedHandle file = OpenToRead(path, FILE_SHARE_READ | FILE_SHARE_WRITE, error);
+  if (!file) return error;
+  return ReadOpenFile(file.get(), bytes, limit, regularOnly);
 }
 
-HeldFile::~HeldFile() {
-  if (handle_ != nullptr) CloseHandle(handle_);
-}
+void CloseHeldFile(void* handle) { CloseHandle(handle); }
 
 // Shared for reading alone: a writer, a rename over it or a delete is refused while held.
 std::string ReadAndHoldFile(const std::string& path, std::string& bytes, std::size_t limit, HeldFile& held) {
   std::string error;
-  HANDLE file = OpenToRead(path, FILE_SHARE_READ, error);
-  if (file == INVALID_HANDLE_VALUE) return error;
-  error = ReadOpenFile(file, bytes, limit, true);
-  if (!error.empty()) {
-    CloseHandle(file);
-    return error;
-  }
-  if (held.handle_ != nullptr) CloseHandle(held.handle_);
-  held.handle_ = file;
+  OwnedHandle file = OpenToRead(path, FILE_SHARE_READ, error);
+  if (!file) return error;
+  if (error = ReadOpenFile(file.get(), bytes, limit, true); !error.empty()) return error;
+  held.handle_.Reset(file.Release());
   return "";
 }
 
@@ -117,14 +109,14 @@ std::string ReplaceableTarget(const std::string& path, std::string& target) {
   }
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     // A link: the file it leads to is rewritten, in that file's own folder.
-    HANDLE file = CreateFileW(longPath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "cannot follow the link: " + LastError();
+    const OwnedHandle file = OwnFile(CreateFileW(longPath.c_str(), 0,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr));
+    if (!file) return "cannot follow the link: " + LastError();
     std::wstring resolved(32768, L'\0');
-    DWORD n =
-        GetFinalPathNameByHandleW(file, resolved.data(), static_cast<DWORD>(resolved.size()), FILE_NAME_NORMALIZED);
+    DWORD n = GetFinalPathNameByHandleW(file.get(), resolved.data(), static_cast<DWORD>(resolved.size()),
+                                        FILE_NAME_NORMALIZED);
     DWORD error = GetLastError();
-    CloseHandle(file);
     if (n == 0 || n >= resolved.size()) return "cannot follow the link: " + ErrorText(error);
     resolved.resize(n);
     target = Utf8(resolved);
@@ -140,13 +132,13 @@ std::string ReplaceWholeFile(const std::string& target, const std::string& bytes
   gTemporary[0] = L'\0';
   SetConsoleCtrlHandler(RemoveTemporary, TRUE);
   std::wstring longTemp;
-  HANDLE file = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
+  OwnedHandle file;
+  for (int attempt = 0; !file && attempt < 100; ++attempt) {
     longTemp = LongPath(TemporaryName(target, static_cast<int>(GetCurrentProcessId()), attempt));
     file = Open(longTemp, GENERIC_WRITE, FILE_SHARE_DELETE, CREATE_NEW);
-    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+    if (!file && GetLastError() != ERROR_FILE_EXISTS) break;
   }
-  if (file == INVALID_HANDLE_VALUE) {
+  if (!file) {
     std::string error = "cannot write: " + LastError();
     SetConsoleCtrlHandler(RemoveTemporary, FALSE);
     return error;
@@ -158,10 +150,11 @@ std::string ReplaceWholeFile(const std::string& target, const std::string& bytes
   DWORD written = 0;
   for (std::size_t done = 0; error.empty() && done < bytes.size(); done += written) {
     DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 24));
-    if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr)) error = "cannot write: " + LastError();
+    if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr)) error = "cannot write: " + LastError();
   }
-  if (error.empty() && !FlushFileBuffers(file)) error = "cannot write: " + LastError();
-  if (!CloseHandle(file) && error.empty()) error = "cannot write: " + LastError();
+  if (error.empty() && !FlushFileBuffers(file.get())) error = "cannot write: " + LastError();
+  // Closed here, and its failure said: a file whose last write failed on closing is no copy.
+  if (!CloseHandle(file.Release()) && error.empty()) error = "cannot write: " + LastError();
   if (error.empty() &&
       !MoveFileExW(longTemp.c_str(), LongPath(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     error = "cannot replace the file: " + LastError();

@@ -18,18 +18,15 @@
 // A change records its key and value name, the value as it was before (absent, or its
 // type and bytes) and as register wrote it; or that register created the key. Unregister
 // needs only FILE's path, never its bytes: it finds the record under CLASS and plays it
-// backwards (file_types.cpp has the rules). One implementation of the Win32 part per
-// system: file_types_windows.cpp, file_types_none.cpp.
+// backwards (file_types.cpp has the rules; change_record.h the record's layout). Windows'
+// part: registry_windows.cpp, send_to_windows.cpp, each with its _none.cpp twin.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "registry.h"
-
-// Only Windows has the registry.
-extern const bool kHasRegistry;
+#include "send_to.h"
 
 // The places besides file types where Windows hands files to a program.
 struct Places {
@@ -66,23 +63,8 @@ struct Unregistration {
   Places places;
 };
 
-// The user's Send To folder and the shortcuts in it.
-class Shortcuts {
- public:
-  virtual ~Shortcuts() = default;
-  // The folder, with its last separator; "" where there is none.
-  virtual std::string Folder() const = 0;
-  // The full path of the program the shortcut at `path` starts; "" where there is no file
-  // there, "?" where it is no shortcut that can be read.
-  virtual std::string TargetOf(const std::string& path) const = 0;
-  // Makes the shortcut at `path` to `target` with `icon` ("" for the target's), written
-  // whole or not at all. Returns what failed, or "".
-  virtual std::string Make(const std::string& path, const std::string& target, const std::string& icon) = 0;
-  virtual std::string Remove(const std::string& path) = 0;
-};
-
-// What register or unregister did: why it refused (nothing was changed), or lines that
-// say what it left as it found it.
+// What register or unregister did: why it refused or failed (and whether everything was
+// taken back), or lines that say what it left as it found it.
 struct RegistryOutcome {
   std::string error;
   std::vector<std::string> said;
@@ -95,12 +77,12 @@ struct RegistryOutcome {
 // characters without blanks, control characters or \ / : * ? " < > |, and none of the
 // types through which Windows starts programs (.exe .com .bat .cmd .pif .scr .lnk .msi
 // and those in `pathext`, the PATHEXT variable's value), which a launcher would break.
-std::string FileTypeError(const std::string& type, const std::string& pathext);
+[[nodiscard]] std::string FileTypeError(const std::string& type, const std::string& pathext);
 
 // What forbids a file type's command to start the launcher at `launcher`, or "": the
 // shell fills %1, %*, %L, %V and the like in a command, so a path that holds a % is
 // changed before Windows starts it.
-std::string LauncherPathError(const std::string& launcher);
+[[nodiscard]] std::string LauncherPathError(const std::string& launcher);
 
 // The class register writes for the launcher at `launcher` (its full path): a valid
 // ProgID (at most 39 letters, digits and periods, a letter first) that names one launcher:
@@ -109,12 +91,12 @@ std::string ClassOf(const std::string& launcher);
 
 // Registers the launcher for its types and places in `classes` (and `shortcuts`, for Send
 // To). A failure midway takes back what this run wrote.
-RegistryOutcome RegisterLauncher(Registry& classes, Shortcuts& shortcuts, const Registration& registration);
+[[nodiscard]] RegistryOutcome RegisterLauncher(Registry& classes, Shortcuts& shortcuts, const Registration& registration);
 
 // Gives back what register changed for the launcher at `launcher`, for what `what` names
 // (all of it when it names nothing; the launcher's own entries once it has nothing left),
 // from its record alone. A failure midway takes back what this run wrote.
-RegistryOutcome UnregisterLauncher(Registry& classes, Shortcuts& shortcuts, const std::string& launcher,
+[[nodiscard]] RegistryOutcome UnregisterLauncher(Registry& classes, Shortcuts& shortcuts, const std::string& launcher,
                                    const Unregistration& what);
 
 // What the launcher at `launcher` holds in `classes`: its types and places; false where
@@ -125,28 +107,3 @@ bool RegisteredFor(const Registry& classes, const std::string& launcher, std::ve
 // Where the launcher at `launcher` is registered in `classes`, in words (".txt .md, the
 // menu of every file, Send To"), or "" where it has no record.
 std::string RegisteredWhere(const Registry& classes, const std::string& launcher);
-
-// The user's Send To folder; null where there is none.
-std::unique_ptr<Shortcuts> OpenSendTo();
-
-// Windows' build number (22000 and later: Windows 11); 0 elsewhere.
-unsigned long WindowsBuild();
-
-// The user's classes, or with `allUsers` the machine's; null where there is no registry.
-std::unique_ptr<Registry> OpenClasses(bool allUsers);
-
-// The name Windows shows for the program at `path`: its version resource's
-// FileDescription, else its file name without ".exe".
-std::string ProgramDisplayName(const std::string& path);
-
-// Tells the shell that file associations changed.
-void TellShellAssociationsChanged();
-
-// What Windows starts for files of `type`: its open command and program (both "" where
-// none), and the ProgId a user picked with "Open with" and "Always" ("" where none).
-struct TypeAnswer {
-  std::string command;
-  std::string program;
-  std::string userChoice;
-};
-TypeAnswer AskWindowsAbout(const std::string& type);

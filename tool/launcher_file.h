@@ -19,4 +19,4 @@ struct LauncherFile {
 // Reads the launcher at `path` and finds its block; with `hold`, keeps the file open and
 // unchangeable in `launcher.held` for as long as `launcher` lives, so that what runs is
 // what was read. Returns what is wrong (it cannot be read, it holds no block), or "".
-std::string ReadLauncher(const std::string& path, LauncherFile& launcher, bool hold = false);
+[[nodiscard]] std::string ReadLauncher(const std::string& path, LauncherFile& launcher, bool hold = false);

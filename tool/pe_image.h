@@ -22,7 +22,7 @@ struct PeImage {
 };
 
 // Reads the headers of `file`; returns what is wrong, or "" when it is a PE executable.
-std::string ReadPeImage(std::string_view file, PeImage& image);
+[[nodiscard]] std::string ReadPeImage(std::string_view file, PeImage& image);
 
 // The PE checksum of `file` (the one the loader checks for drivers), leaving out the
 // CheckSum field at `checksumOffset`.

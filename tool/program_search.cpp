@@ -159,15 +159,6 @@ std::string BatchFileOf(std::string_view commandLine) {
   return std::string(rest.substr(0, quotes >= 2 ? rest.find('"') : rest.find_first_of(" \t\"")));
 }
 
-std::string FolderOf(std::string_view path) { return std::string(path.substr(0, path.find_last_of("\\/") + 1)); }
-
-std::string FileNameOf(std::string_view path) { return std::string(path.substr(path.find_last_of("\\/") + 1)); }
-
 std::string FindTemplateProgram(std::string_view name, const std::string& launcherFolder) {
   return name.empty() ? "" : FindProgramFile(WithDefaultExtension(name), launcherFolder);
-}
-
-std::string WithoutExe(std::string_view name) {
-  const bool exe = name.size() > 4 && AsciiLower(name.substr(name.size() - 4)) == ".exe";
-  return std::string(exe ? name.substr(0, name.size() - 4) : name);
 }

@@ -46,20 +46,12 @@ ProgramWords FindProgram(std::string_view command);
 // relative name, no dot anywhere in it).
 std::string WithDefaultExtension(std::string_view path);
 
-// `name` without a trailing ".exe" (in any case).
-std::string WithoutExe(std::string_view name);
-
 // The programs Windows tries for `command`, in its order (CreateProcess, and so WinExec,
 // with no program name of its own): for a quoted first word, the path inside the quotes;
 // else every prefix that ends before a space or a tab, the shortest first; each with
 // ".exe" added where Windows adds it. None where Windows reads no name (a blank first,
 // an unclosed quote).
 std::vector<std::string> ProgramCandidates(std::string_view command);
-
-// The folder of a path, with its last separator (\ or /); "" where it has none.
-std::string FolderOf(std::string_view path);
-// The file name at the end of a path, after its last separator.
-std::string FileNameOf(std::string_view path);
 
 // The file Windows starts for the program name `name` (a template's, its ".exe" added as
 // Windows adds it) of a launcher in `launcherFolder`: its full path, or "" where none.
@@ -74,34 +66,9 @@ bool IsBatchName(std::string_view name);
 // The batch file that cmd.exe's `commandLine` (/c ...) runs, as written there; "" if none.
 std::string BatchFileOf(std::string_view commandLine);
 
-// Only Windows sees its files: elsewhere none is found, and no two are the same
-// (program_search_windows.cpp; program_search_none.cpp elsewhere).
-extern const bool kSeesWindowsFiles;
-// Whether a file or folder `name` exists, relative names from the current folder, asked
-// as the launcher asks (for several names at a quoted %s). Elsewhere none is found.
-bool NameExistsHere(std::string_view name);
-
 // The full path of the program file Windows starts for `name` (its extension as Windows
 // adds it): a full path, or one from the current folder (.\, ..\, D:), where it points;
 // any other name in `launcherFolder`, the current folder, the system folders, then each
 // folder on PATH; with no launcher folder, as cmd.exe looks for a batch file: in the
 // current folder, then on PATH. "" when no such file exists.
 std::string FindProgramFile(const std::string& name, const std::string& launcherFolder);
-
-// A file's identity: its volume and its index there, the same whatever name or spelling
-// leads to it (links, short names, \\?\, "." and ".."); 0 and 0 where it cannot be read.
-struct FileId {
-  unsigned long volume = 0;
-  unsigned long long index = 0;
-  bool operator==(const FileId& other) const { return volume == other.volume && index == other.index; }
-};
-FileId IdOfFile(const std::string& path);
-// The identity of the file that an open Windows handle (a HANDLE) reads.
-FileId IdOfOpenFile(void* handle);
-
-// `path` as a full path, read from the current folder as Windows reads it; elsewhere as it is.
-std::string FullPathOf(const std::string& path);
-
-// Whether `a` and `b` are one file: the same identity, or, where either does not exist
-// (yet), the same full path.
-bool SameFile(const std::string& a, const std::string& b);

@@ -1,14 +1,8 @@
-// Which program Windows starts, and whether two names are one file, asked of Windows itself.
+// Which program Windows starts for a name, asked of Windows itself.
 #include <windows.h>
 
 #include "program_search.h"
 #include "windows_text.h"
-
-const bool kSeesWindowsFiles = true;
-
-bool NameExistsHere(std::string_view name) {
-  return GetFileAttributesW(Utf16(std::string(name)).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 namespace {
 
@@ -47,26 +41,4 @@ std::string FindProgramFile(const std::string& name, const std::string& launcher
   found.resize(n);
   DWORD attributes = GetFileAttributesW(found.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) ? Utf8(found) : "";
-}
-
-FileId IdOfOpenFile(void* handle) {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info)) return {};
-  return {info.dwVolumeSerialNumber, static_cast<unsigned long long>(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
-}
-
-FileId IdOfFile(const std::string& path) {
-  HANDLE file = CreateFileW(LongPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  const FileId id = IdOfOpenFile(file);
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-  return id;
-}
-
-std::string FullPathOf(const std::string& path) { return Utf8(FullPath(path)); }
-
-bool SameFile(const std::string& a, const std::string& b) {
-  const FileId idA = IdOfFile(a), idB = IdOfFile(b);
-  if (idA.index != 0 && idB.index != 0) return idA == idB;
-  return CompareStringOrdinal(FullPath(a).c_str(), -1, FullPath(b).c_str(), -1, TRUE) == CSTR_EQUAL;
 }

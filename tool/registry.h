@@ -1,10 +1,11 @@
 // The registry as register and unregister see it: one root of classes (HKEY_CURRENT_USER's
 // or HKEY_LOCAL_MACHINE's Software\Classes), keys named by their path under it, values as
-// their type and bytes. The Win32 calls are in file_types_windows.cpp; the tests run the
-// same decisions against a registry in memory.
+// their type and bytes. The Win32 calls are in registry_windows.cpp (registry_none.cpp
+// elsewhere); the tests run the same decisions against a registry in memory.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,8 @@ std::string TextOfValue(const RegistryValue& value);
 bool SameRegistryName(std::string_view a, std::string_view b);
 // Whether `names` holds `name`, as the registry compares names.
 bool HoldsRegistryName(const std::vector<std::string>& names, std::string_view name);
+// Whether the key `key` is `upper` or a key under it.
+bool IsKeyUnder(std::string_view key, std::string_view upper);
 
 class Registry {
  public:
@@ -47,11 +50,15 @@ class Registry {
   virtual std::vector<std::string> ValueNames(const std::string& key) const = 0;
   // Each returns "" or what failed, naming the key.
   // Creates `key`, whose parent exists.
-  virtual std::string CreateKey(const std::string& key) = 0;
+  [[nodiscard]] virtual std::string CreateKey(const std::string& key) = 0;
   // Sets the value, or removes it where `value` does not exist; the key exists.
-  virtual std::string Write(const std::string& key, const std::string& name, const RegistryValue& value) = 0;
+  [[nodiscard]] virtual std::string Write(const std::string& key, const std::string& name,
+                                          const RegistryValue& value) = 0;
   // Removes `key`, which is empty.
-  virtual std::string DeleteKey(const std::string& key) = 0;
+  [[nodiscard]] virtual std::string DeleteKey(const std::string& key) = 0;
   // The root's name in messages: HKEY_CURRENT_USER\Software\Classes.
   virtual std::string RootName() const = 0;
 };
+
+// The user's classes, or with `allUsers` the machine's; null where there is no registry.
+std::unique_ptr<Registry> OpenClasses(bool allUsers);

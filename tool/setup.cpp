@@ -1,4 +1,5 @@
-// The setup dialogue. Its steps, each asked again until its answer is one the step takes:
+// The setup dialogue, over SetupIo alone. Its steps, each asked again until its answer is
+// one the step takes:
 //   1. which launcher: FILE, else opener.exe beside the tool, else asked; what it does now,
 //      as check says it; where it is registered already, whether to take it all back;
 //   2. the editor, dragged in or typed, with or without quotes (Enter keeps it): set --program;
@@ -10,10 +11,13 @@
 #include <cstdlib>
 #include <tuple>
 
-#include "file_types.h"
+#include "file_identity.h"
 #include "launcher_file.h"
 #include "path_fold.h"
+#include "paths.h"
 #include "program_search.h"
+#include "registry.h"
+#include "shell_queries.h"
 #include "template_text.h"
 
 namespace {
@@ -63,7 +67,6 @@ class Dialogue {
   }
   void Say(const std::string& text) { io_.write(text); }
 
-  // What was done, and how to take it back.
   // What was done so far, as the commands that do it.
   std::string Summary() const {
     std::string out = done_.empty() ? " Nothing was changed.\n" : " What was done, as the commands that do it:\n";
@@ -89,12 +92,139 @@ class Dialogue {
   std::vector<std::vector<std::string>> done_;
 };
 
-// What set --program would not take as the editor, said before it runs: a folder, or a
-// name Windows finds no program for.
-std::string EditorError(const std::string& path, const std::string& launcher) {
-  if (!FindTemplateProgram(path, FolderOf(launcher)).empty()) return "";
-  return NameExistsHere(path) ? "that is a folder, not a program" : "Windows finds no program " + path;
-}
+// The dialogue's steps and what they learn; each step returns false where the input ended.
+class SetupSteps {
+ public:
+  SetupSteps(SetupIo& io, Dialogue& dialogue) : io_(io), dialogue_(dialogue) {}
+
+  // 1. The launcher: FILE, else opener.exe beside the tool, else asked until one is ours.
+  bool ChooseLauncher(const std::optional<std::string>& file, const std::string& toolFolder) {
+    std::string path = file ? *file : toolFolder + "opener.exe";
+    for (LauncherSeen seen = io_.readLauncher(path); !seen.error.empty() || !seen.ours;
+         seen = io_.readLauncher(path)) {
+      if (file || path != toolFolder + "opener.exe" || io_.nameExists(path))
+        dialogue_.Say(Printable(path) + ": " + (seen.error.empty() ? "not a launcher of this release" : seen.error) +
+                      "\n");
+      const std::optional<std::string> answer =
+          dialogue_.Ask("Which launcher? Drag opener.exe into this window, or type its path, then press Enter:");
+      if (!answer) return false;
+      path = Unquoted(*answer);
+    }
+    launcher = io_.fullPath(path);
+    before = io_.readLauncher(launcher).template_;
+    registered = io_.registeredFor(launcher, heldTypes, held);
+    return true;
+  }
+
+  // 2. The editor, dragged in or typed (Enter keeps it): set --program.
+  bool AskEditor() {
+    for (;;) {
+      const std::optional<std::string> answer = dialogue_.Ask(
+          "Drag the editor's .exe into this window, or type its path, then press Enter (Enter alone keeps " +
+          Printable(io_.readLauncher(launcher).template_) + "):");
+      if (!answer) return false;
+      const std::string path = Unquoted(*answer);
+      if (path.empty()) return true;
+      if (std::string why = EditorError(path); !why.empty()) {
+        dialogue_.Say(Printable(why) + "; try again.\n");
+        continue;
+      }
+      if (dialogue_.Do({"set", launcher, "--program", path})) return true;
+      dialogue_.Say("Try again.\n");
+    }
+  }
+
+  // The name Windows shows for the editor the launcher now starts (or for the launcher).
+  std::string EditorName() const {
+    const LauncherSeen now = io_.readLauncher(launcher);
+    const std::string editor =
+        now.error.empty() ? io_.findProgram(std::string(FindProgram(now.template_).meant), FolderOf(launcher)) : "";
+    return io_.displayName(editor.empty() ? launcher : editor);
+  }
+
+  // 3. The file types, each one register takes.
+  bool AskTypes() {
+    for (;;) {
+      const std::optional<std::string> answer =
+          dialogue_.Ask(registered ? "File types to open with it (Enter keeps: " +
+                                         (heldTypes.empty() ? "none" : InWords(heldTypes, {})) + "; - for none):"
+                                   : "File types to open with it, such as .txt .md .log (Enter: none):");
+      if (!answer) return false;
+      types = Words(*answer);
+      if (registered && types.empty()) types = heldTypes;
+      if (types.size() == 1 && types[0] == "-") types.clear();
+      bool taken = true;
+      for (const std::string& type : types)
+        if (std::string why = FileTypeError(type, io_.pathext); taken && !why.empty()) {
+          dialogue_.Say(Printable(type) + ": " + why + "; try again.\n");
+          taken = false;
+        }
+      if (taken) return true;
+    }
+  }
+
+  // 4. The places, each a yes or no.
+  bool AskPlaces(const std::string& name) {
+    for (const auto& [question, flag, fresh] :
+         {std::tuple{"'Edit with " + name + "' on the right-click menu of every file?", &Places::menu, true},
+          std::tuple{"'Open with " + name + "' on the right-click menu of folders?", &Places::folders, false},
+          std::tuple{std::string("In Send To?"), &Places::sendTo, true}}) {
+      const std::optional<bool> yes = dialogue_.AskYesNo(question, registered ? held.*flag : fresh);
+      if (!yes) return false;
+      wanted.*flag = *yes;
+    }
+    return true;
+  }
+
+  // 5. Register what is new, unregister what was dropped; false where a step failed.
+  bool Apply() {
+    std::vector<std::string> add = {"register", launcher}, drop = {"unregister", launcher};
+    for (const std::string& type : types)
+      if (!HoldsRegistryName(heldTypes, type)) add.push_back(type);
+    for (const std::string& type : heldTypes)
+      if (!HoldsRegistryName(types, type)) drop.push_back(type);
+    for (const PlaceName& place : kPlaceNames) {
+      if (wanted.*place.flag && !(held.*place.flag)) add.push_back(place.option);
+      if (!(wanted.*place.flag) && held.*place.flag) drop.push_back(place.option);
+    }
+    if (add.size() > 2 && !dialogue_.Do(add)) return false;
+    return drop.size() <= 2 || dialogue_.Do(drop);
+  }
+
+  // The template before setup, where setup changed it; "" where it did not.
+  std::string ChangedTemplate() const {
+    return before == io_.readLauncher(launcher).template_ ? "" : before;
+  }
+
+  std::string launcher, before;
+  bool registered = false;
+  std::vector<std::string> heldTypes;
+  Places held;
+
+ private:
+  // What set --program would not take as the editor, said before it runs: a folder, or
+  // a name Windows finds no program for.
+  std::string EditorError(const std::string& path) const {
+    if (!io_.findProgram(path, FolderOf(launcher)).empty()) return "";
+    return io_.nameExists(path) ? "that is a folder, not a program" : "Windows finds no program " + path;
+  }
+  // The words of an answer, split at blanks and commas.
+  static std::vector<std::string> Words(std::string text) {
+    std::replace(text.begin(), text.end(), ',', ' ');
+    std::vector<std::string> words;
+    for (std::size_t start = 0; (start = text.find_first_not_of(" \t", start)) != std::string::npos;) {
+      const std::size_t end = std::min(text.find_first_of(" \t", start), text.size());
+      words.push_back(text.substr(start, end - start));
+      start = end;
+    }
+    return words;
+  }
+
+  SetupIo& io_;
+  Dialogue& dialogue_;
+  std::vector<std::string> types;
+  Places wanted;
+};
 
 }  // namespace
 
@@ -109,103 +239,47 @@ std::string CommandLineOf(const std::vector<std::string>& args) {
 
 int RunSetup(const std::optional<std::string>& file, const std::string& toolFolder, SetupIo& io) {
   Dialogue dialogue(io);
+  SetupSteps steps(io, dialogue);
   io.onInterrupt("\nStopped. Nothing was changed.\n");
   dialogue.Say(
       "opener-template setup: points a launcher at your editor and gives it your file types, the "
       "right-click menu and Send To.\n");
-
-  // 1. The launcher, and what it does now.
-  std::string launcher = file ? *file : toolFolder + "opener.exe";
-  LauncherFile read;
-  for (std::string why = ReadLauncher(launcher, read); !why.empty() || !read.ours; why = ReadLauncher(launcher, read)) {
-    if (file || launcher != toolFolder + "opener.exe" || NameExistsHere(launcher))
-      dialogue.Say(Printable(launcher) + ": " + (why.empty() ? "not a launcher of this release" : why) + "\n");
-    const std::optional<std::string> answer =
-        dialogue.Ask("Which launcher? Drag opener.exe into this window, or type its path, then press Enter:");
-    if (!answer) return dialogue.End(false, "", "");
-    launcher = Unquoted(*answer);
-  }
-  launcher = FullPathOf(launcher);
-  const std::string before = read.Template();
+  if (!steps.ChooseLauncher(file, toolFolder)) return dialogue.End(false, "", "");
+  const std::string& launcher = steps.launcher;
   dialogue.Say("\n" + Printable(launcher) + " now:\n");
   io.run({"check", launcher});
-
-  std::vector<std::string> heldTypes;
-  Places held;
-  const bool registered = RegisteredFor(*OpenClasses(false), launcher, heldTypes, held);
-  if (registered) {
+  if (steps.registered) {
     const std::optional<bool> back = dialogue.AskYesNo("Take everything back, as 'unregister' does?", false);
     if (!back) return dialogue.End(false, launcher, "");
     if (*back) return dialogue.End(dialogue.Do({"unregister", launcher}), launcher, "");
   }
+  if (!steps.AskEditor()) return dialogue.End(false, launcher, steps.before);
+  if (!steps.AskTypes() || !steps.AskPlaces(steps.EditorName()))
+    return dialogue.End(false, launcher, steps.before);
+  const bool complete = steps.Apply();
+  return dialogue.End(complete, launcher, steps.ChangedTemplate());
+}
 
-  // 2. The editor.
-  for (;;) {
-    const std::optional<std::string> answer =
-        dialogue.Ask("Drag the editor's .exe into this window, or type its path, then press Enter (Enter alone keeps " +
-                     Printable(read.Template()) + "):");
-    if (!answer) return dialogue.End(false, launcher, before);
-    const std::string path = Unquoted(*answer);
-    if (path.empty()) break;
-    if (std::string why = EditorError(path, launcher); !why.empty()) {
-      dialogue.Say(Printable(why) + "; try again.\n");
-      continue;
-    }
-    if (dialogue.Do({"set", launcher, "--program", path})) break;
-    dialogue.Say("Try again.\n");
-  }
-  ReadLauncher(launcher, read);
-  const std::string editor = FindTemplateProgram(FindProgram(read.Template()).meant, FolderOf(launcher));
-  const std::string name = ProgramDisplayName(editor.empty() ? launcher : editor);
-
-  // 3. Where it opens files.
+SetupIo SystemSetupIo() {
+  SetupIo io;
+  io.readLauncher = [](const std::string& path) {
+    LauncherFile read;
+    LauncherSeen seen;
+    seen.error = ReadLauncher(path, read);
+    seen.ours = seen.error.empty() && read.ours;
+    if (seen.error.empty()) seen.template_ = read.Template();
+    return seen;
+  };
+  io.nameExists = [](const std::string& name) { return NameExistsHere(name); };
+  io.fullPath = FullPathOf;
+  io.findProgram = [](const std::string& name, const std::string& folder) {
+    return FindTemplateProgram(name, folder);
+  };
+  io.displayName = ProgramDisplayName;
+  io.registeredFor = [](const std::string& launcher, std::vector<std::string>& types, Places& places) {
+    return RegisteredFor(*OpenClasses(false), launcher, types, places);
+  };
   const char* pathext = std::getenv("PATHEXT");
-  std::vector<std::string> types;
-  for (bool taken = false; !taken;) {
-    const std::optional<std::string> answer =
-        dialogue.Ask(registered ? "File types to open with it (Enter keeps: " +
-                                      (heldTypes.empty() ? "none" : InWords(heldTypes, {})) + "; - for none):"
-                                : "File types to open with it, such as .txt .md .log (Enter: none):");
-    if (!answer) return dialogue.End(false, launcher, before);
-    types.clear();
-    std::string words = *answer;
-    std::replace(words.begin(), words.end(), ',', ' ');
-    for (std::size_t start = 0; (start = words.find_first_not_of(" \t", start)) != std::string::npos;) {
-      const std::size_t end = std::min(words.find_first_of(" \t", start), words.size());
-      types.push_back(words.substr(start, end - start));
-      start = end;
-    }
-    if (registered && types.empty()) types = heldTypes;
-    if (types.size() == 1 && types[0] == "-") types.clear();
-    taken = true;
-    for (const std::string& type : types)
-      if (std::string why = FileTypeError(type, pathext ? pathext : ""); taken && !why.empty()) {
-        dialogue.Say(Printable(type) + ": " + why + "; try again.\n");
-        taken = false;
-      }
-  }
-  Places wanted;
-  for (const auto& [question, flag, fresh] :
-       {std::tuple{"'Edit with " + name + "' on the right-click menu of every file?", &Places::menu, true},
-        std::tuple{"'Open with " + name + "' on the right-click menu of folders?", &Places::folders, false},
-        std::tuple{std::string("In Send To?"), &Places::sendTo, true}}) {
-    const std::optional<bool> yes = dialogue.AskYesNo(question, registered ? held.*flag : fresh);
-    if (!yes) return dialogue.End(false, launcher, before);
-    wanted.*flag = *yes;
-  }
-
-  // Register what is new, unregister what was dropped.
-  std::vector<std::string> add = {"register", launcher}, drop = {"unregister", launcher};
-  for (const std::string& type : types)
-    if (!HoldsRegistryName(heldTypes, type)) add.push_back(type);
-  for (const std::string& type : heldTypes)
-    if (!HoldsRegistryName(types, type)) drop.push_back(type);
-  for (const PlaceName& place : kPlaceNames) {
-    if (wanted.*place.flag && !(held.*place.flag)) add.push_back(place.option);
-    if (!(wanted.*place.flag) && held.*place.flag) drop.push_back(place.option);
-  }
-  bool complete = true;
-  if (add.size() > 2) complete = dialogue.Do(add);
-  if (complete && drop.size() > 2) complete = dialogue.Do(drop);
-  return dialogue.End(complete, launcher, before == read.Template() ? "" : before);
+  io.pathext = pathext ? pathext : "";
+  return io;
 }

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "pe_image.h"
-#include "console.h"
+#include "sha256.h"
 #include "template_block.h"
 #include "template_text.h"
 

@@ -12,7 +12,7 @@
 // Finds the block: the file must be a PE executable holding the marker exactly once,
 // followed by a NUL, with the whole block inside one of its sections. Returns what is
 // wrong, or "" with the block's file offset in `offset`.
-std::string LocateTemplateBlock(std::string_view file, std::size_t& offset);
+[[nodiscard]] std::string LocateTemplateBlock(std::string_view file, std::size_t& offset);
 
 // The template as the launcher reads it, from the block at `offset`.
 std::string ReadStoredTemplate(std::string_view file, std::size_t offset);
@@ -31,5 +31,5 @@ bool IsOurLauncher(std::string_view file, std::size_t offset);
 // checksum; nothing else changes. A signed file is refused unless `removeSignature`,
 // which zeroes the security directory entry and cuts the certificate table from the end.
 // Returns what is wrong (and leaves `file` as it was), or "", adding notes to `warnings`.
-std::string RewriteTemplate(std::string& file, std::string_view text, bool removeSignature,
+[[nodiscard]] std::string RewriteTemplate(std::string& file, std::string_view text, bool removeSignature,
                             std::vector<std::string>& warnings);

@@ -5,27 +5,9 @@
 
 #include "program_search.h"
 #include "template_block.h"
+#include "utf8.h"
 
 namespace {
-
-// The length of the well-formed UTF-8 sequence at `i`, or 0: no stray continuation
-// bytes, overlong forms, surrogates or code points above U+10FFFF.
-std::size_t Utf8Sequence(std::string_view text, std::size_t i) {
-  unsigned char lead = static_cast<unsigned char>(text[i]);
-  std::size_t length = lead < 0x80                   ? 1
-                       : lead >= 0xc2 && lead < 0xe0 ? 2
-                       : lead >= 0xe0 && lead < 0xf0 ? 3
-                       : lead >= 0xf0 && lead < 0xf5 ? 4
-                                                     : 0;
-  if (length == 0 || i + length > text.size()) return 0;
-  unsigned char second = length > 1 ? static_cast<unsigned char>(text[i + 1]) : 0x80;
-  if ((lead == 0xe0 && second < 0xa0) || (lead == 0xed && second > 0x9f) || (lead == 0xf0 && second < 0x90) ||
-      (lead == 0xf4 && second > 0x8f))
-    return 0;
-  for (std::size_t k = 1; k < length; ++k)
-    if ((static_cast<unsigned char>(text[i + k]) & 0xc0) != 0x80) return 0;
-  return length;
-}
 
 // A control character at `i`, of `length` bytes: C0 but tab (with `tabToo`, tab as
 // well), DEL, or a C1 control (U+0080 to U+009F, two bytes in UTF-8).
@@ -33,12 +15,6 @@ bool IsControl(std::string_view text, std::size_t i, std::size_t length, bool ta
   unsigned char byte = static_cast<unsigned char>(text[i]);
   if (length == 1) return (byte < 0x20 && (tabToo || byte != '\t')) || byte == 0x7f;
   return length == 2 && byte == 0xc2 && static_cast<unsigned char>(text[i + 1]) < 0xa0;
-}
-
-bool IsUtf8(std::string_view text) {
-  for (std::size_t i = 0, n; i < text.size(); i += n)
-    if ((n = Utf8Sequence(text, i)) == 0) return false;
-  return true;
 }
 
 // "A, B or C".
@@ -110,20 +86,6 @@ std::string LowerHex(std::string_view bytes) {
     hex += "0123456789abcdef"[byte & 15];
   }
   return hex;
-}
-
-std::size_t Utf8Characters(std::string_view text) {
-  return static_cast<std::size_t>(
-      std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xc0) != 0x80; }));
-}
-
-std::size_t Utf16Length(std::string_view text) {
-  std::size_t units = 0;
-  for (std::size_t i = 0, n; i < text.size(); i += n) {
-    n = std::max<std::size_t>(Utf8Sequence(text, i), 1);
-    units += n == 4 ? 2 : 1;
-  }
-  return units;
 }
 
 // Warnings, each for a template that starts, but maybe not what its writer meant, or

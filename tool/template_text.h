@@ -15,11 +15,11 @@ std::string Printable(std::string_view text);
 
 // A template file's bytes made the template: a leading UTF-8 byte order mark and one
 // trailing newline dropped. Returns what is wrong (UTF-16 text), or "".
-std::string TemplateFromFile(std::string& bytes);
+[[nodiscard]] std::string TemplateFromFile(std::string& bytes);
 
 // What makes `text` unusable as a template (empty, too long, a NUL or another control
 // character but tab, C1 controls included, the marker inside), or "".
-std::string CheckTemplateText(std::string_view text);
+[[nodiscard]] std::string CheckTemplateText(std::string_view text);
 
 // What may go wrong with a usable template once the launcher starts it, on a Windows that
 // reads programs' text in the ANSI code page `codePage` (0: UTF-8) among them.
@@ -27,9 +27,3 @@ std::vector<std::string> TemplateWarnings(std::string_view text, unsigned codePa
 
 // `bytes` as lowercase hex text, two digits a byte.
 std::string LowerHex(std::string_view bytes);
-
-// The number of characters in `text` (UTF-8): its bytes but continuation bytes.
-std::size_t Utf8Characters(std::string_view text);
-
-// The length of `text` (UTF-8) in UTF-16 units, as Windows counts a command.
-std::size_t Utf16Length(std::string_view text);

@@ -1,6 +1,7 @@
 // Text between the tool's UTF-8 and Windows' UTF-16, and Windows' words for its errors.
 #include <windows.h>
 
+#include "windows_handles.h"
 #include "windows_text.h"
 
 std::wstring Utf16(const std::string& utf8) {
@@ -18,11 +19,10 @@ std::string Utf8(const std::wstring& utf16) {
 }
 
 std::string ErrorText(unsigned long error) {
-  wchar_t* text = nullptr;
+  LocalMemory<wchar_t> text;
   DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                           nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string message = Utf8(std::wstring(text ? text : L"", n));
-  LocalFree(text);
+                           nullptr, error, 0, reinterpret_cast<wchar_t*>(text.Receive()), 0, nullptr);
+  std::string message = Utf8(std::wstring(text ? text.get() : L"", text ? n : 0));
   while (!message.empty() &&
          (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' || message.back() == '.'))
     message.pop_back();

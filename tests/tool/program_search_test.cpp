@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "file_identity.h"
 #include "file_io.h"
 #include "rows.h"
 #include "pe_builder.h"

@@ -3,7 +3,7 @@
 // cases of one system alone are in tool_cli_posix_test.cpp and tool_cli_windows_test.cpp.
 #include <thread>
 
-#include "program_search.h"
+#include "console.h"
 #include "tool_fixture.h"
 
 namespace {
@@ -91,7 +91,7 @@ TEST_F(ToolCli, ProgramIsQuotedForYou) {
   ProcessResult set = Run({"set", exe_, "--program", program});
   EXPECT_EQ(set.exitCode, 0) << set.err;
   EXPECT_EQ(Show(exe_), "\"" + program + "\" \"%s\"\n");
-  EXPECT_EQ(set.err.find("Windows finds no program") != std::string::npos, kSeesWindowsFiles) << set.err;
+  EXPECT_EQ(set.err.find("Windows finds no program") != std::string::npos, kOnWindows) << set.err;
   EXPECT_EQ(Run({"set", "--arguments", "-multiInst -nosession", exe_, "--program", program}).exitCode, 0);
   EXPECT_EQ(Show(exe_), "\"" + program + "\" -multiInst -nosession \"%s\"\n");
 
