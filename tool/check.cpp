@@ -184,8 +184,7 @@ CheckReport CheckFileType(const std::string& type, const std::optional<std::stri
   CheckReport report{"type:     " + Printable(type) + "\n"};
   if (!answer.userChoice.empty())
     report.lines +=
-        "note:     on Windows 8 and later the program picked with \"Open with\" and \"Always\" comes first: " +
-        Printable(answer.userChoice) + "\n";
+        "note:     " + std::string(kUserChoiceComesFirst) + ": " + Printable(answer.userChoice) + "\n";
   if (answer.command.empty())
     return {report.lines + "command:  none: Windows starts no program for " + Printable(type) + " files\n", true};
   report.lines += "command:  " + Printable(answer.command) + "   (what Windows starts for these files)\n";

@@ -16,6 +16,7 @@
 #include <winternl.h>
 
 #include "dry_run.h"
+#include "windows_handles.h"
 #include "windows_text.h"
 
 namespace {
@@ -68,26 +69,30 @@ DryRunResult DryRunLauncher(const std::string& file, const std::string& argument
     run.failure = "cannot run the launcher: " + ErrorText(GetLastError());
     return run;
   }
-  CloseHandle(launcher.hThread);
+  const OwnedHandle process(launcher.hProcess), thread(launcher.hThread);
 
   const ULONGLONG deadline = GetTickCount64() + 60000;
   for (bool ended = false; !ended || (run.exitCode == 0 && run.program.empty());) {
     const ULONGLONG now = GetTickCount64();
     if (now >= deadline) {
       if (!ended) run.failure = "the launcher did not end within a minute";
-      TerminateProcess(launcher.hProcess, 1);
+      TerminateProcess(process.get(), 1);
       break;
     }
     DEBUG_EVENT event{};
     if (!WaitForDebugEvent(&event, static_cast<DWORD>(deadline - now))) continue;
     DWORD status = DBG_CONTINUE;
+    // The debugger's to close: the image file of each process and library reported.
+    const OwnedHandle image(event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT ? event.u.CreateProcessInfo.hFile
+                            : event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT     ? event.u.LoadDll.hFile
+                                                                                 : nullptr);
     switch (event.dwDebugEventCode) {
       case CREATE_PROCESS_DEBUG_EVENT:
         if (event.dwProcessId == launcher.dwProcessId) {
           const FileId ran = IdOfOpenFile(event.u.CreateProcessInfo.hFile), read = IdOfOpenFile(held);
           if (ran.index != 0 && read.index != 0 && !(ran == read)) {
             run.replaced = true;
-            TerminateProcess(launcher.hProcess, 1);
+            TerminateProcess(process.get(), 1);
           }
         }
         if (event.dwProcessId != launcher.dwProcessId && run.program.empty()) {
@@ -96,10 +101,6 @@ DryRunResult DryRunLauncher(const std::string& file, const std::string& argument
           run.programLine = CommandLineOf(event.u.CreateProcessInfo.hProcess);
         }
         if (event.dwProcessId != launcher.dwProcessId) TerminateProcess(event.u.CreateProcessInfo.hProcess, 1);
-        if (event.u.CreateProcessInfo.hFile) CloseHandle(event.u.CreateProcessInfo.hFile);
-        break;
-      case LOAD_DLL_DEBUG_EVENT:
-        if (event.u.LoadDll.hFile) CloseHandle(event.u.LoadDll.hFile);
         break;
       case EXCEPTION_DEBUG_EVENT: {
         DWORD code = event.u.Exception.ExceptionRecord.ExceptionCode;
@@ -118,6 +119,5 @@ DryRunResult DryRunLauncher(const std::string& file, const std::string& argument
     }
     ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
   }
-  CloseHandle(launcher.hProcess);
   return run;
 }

@@ -154,7 +154,7 @@ std::string ReplaceWholeFile(const std::string& target, const std::string& bytes
   }
   if (error.empty() && !FlushFileBuffers(file.get())) error = "cannot write: " + LastError();
   // Closed here, and its failure said: a file whose last write failed on closing is no copy.
-  if (!CloseHandle(file.Release()) && error.empty()) error = "cannot write: " + LastError();
+  if (!file.Close() && error.empty()) error = "cannot write: " + LastError();
   if (error.empty() &&
       !MoveFileExW(longTemp.c_str(), LongPath(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     error = "cannot replace the file: " + LastError();

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string_view>
 
 #include "change_record.h"
@@ -361,6 +362,11 @@ std::string FileTypeError(const std::string& type, const std::string& pathext) {
              " files: a launcher in their place would break every "
              "program start";
   return "";
+}
+
+std::string Pathext() {
+  const char* pathext = std::getenv("PATHEXT");
+  return pathext ? pathext : "";
 }
 
 std::string LauncherPathError(const std::string& launcher) {

@@ -78,6 +78,8 @@ struct RegistryOutcome {
 // types through which Windows starts programs (.exe .com .bat .cmd .pif .scr .lnk .msi
 // and those in `pathext`, the PATHEXT variable's value), which a launcher would break.
 [[nodiscard]] std::string FileTypeError(const std::string& type, const std::string& pathext);
+// The PATHEXT variable's value here, "" where it is not set.
+std::string Pathext();
 
 // What forbids a file type's command to start the launcher at `launcher`, or "": the
 // shell fills %1, %*, %L, %V and the like in a command, so a path that holds a % is

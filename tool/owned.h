@@ -5,11 +5,11 @@
 
 #include <utility>
 
-// Owns `T` (a HANDLE, an HKEY, a pointer the system allocated) and calls `Close` on it at
+// Owns `T` (a HANDLE, an HKEY, a pointer the system allocated) and calls `kClose` on it at
 // its end; T{} is none. A handle that Windows gives as INVALID_HANDLE_VALUE for none is
 // made T{} by its caller before it is owned.
 //   Owned<HKEY, RegCloseKey> key;  RegOpenKeyExW(..., key.Receive());  Read(key.get());
-template <typename T, auto Close>
+template <typename T, auto kClose>
 class Owned {
  public:
   Owned() = default;
@@ -32,9 +32,12 @@ class Owned {
   }
   // Gives back what is owned and owns `value` instead.
   void Reset(T value = T{}) {
-    if (value_ != T{}) Close(value_);
+    if (value_ != T{}) kClose(value_);
     value_ = value;
   }
+  // Gives it back now, with what the closing call answers (a close that can fail, such
+  // as a file's last write, is then seen).
+  auto Close() { return kClose(Release()); }
   // No longer owned: the caller gives it back.
   T Release() { return std::exchange(value_, T{}); }
 

@@ -17,10 +17,9 @@ namespace {
 
 // The file types that follow FILE, each checked: 0, or the exit code of the one that is wrong.
 int ReadTypes(const Options& options, std::vector<std::string>& types) {
-  const char* pathext = std::getenv("PATHEXT");
   types.assign(options.operands.begin() + 1, options.operands.end());
   for (const std::string& type : types)
-    if (std::string error = FileTypeError(type, pathext ? pathext : ""); !error.empty()) return Refuse(type, error);
+    if (std::string error = FileTypeError(type, Pathext()); !error.empty()) return Refuse(type, error);
   return 0;
 }
 
@@ -31,8 +30,7 @@ std::string WhatWindowsStarts(const std::string& launcher, const std::vector<std
     const TypeAnswer answer = AskWindowsAbout(type);
     out += type + ": Windows starts " + (answer.command.empty() ? "nothing" : Printable(answer.command)) + "\n";
     if (!answer.userChoice.empty() && answer.userChoice != ClassOf(launcher))
-      out += "  but on Windows 8 and later the program picked with \"Open with\" and \"Always\" comes first (" +
-             Printable(answer.userChoice) + "), and no program may change that choice: right-click a " + type +
+      out += "  but " + std::string(kUserChoiceComesFirst) + " (" + Printable(answer.userChoice) + "), and no program may change that choice: right-click a " + type +
              " file, \"Open with\", \"Choose another app\", pick " + Printable(FileNameOf(launcher)) +
              " (or \"More apps\", \"Look for another app on this PC\", " + Printable(launcher) +
              ") and tick \"Always use this app\"\n";

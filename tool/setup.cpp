@@ -279,7 +279,6 @@ SetupIo SystemSetupIo() {
   io.registeredFor = [](const std::string& launcher, std::vector<std::string>& types, Places& places) {
     return RegisteredFor(*OpenClasses(false), launcher, types, places);
   };
-  const char* pathext = std::getenv("PATHEXT");
-  io.pathext = pathext ? pathext : "";
+  io.pathext = Pathext();
   return io;
 }

@@ -23,3 +23,7 @@ struct TypeAnswer {
   std::string userChoice;
 };
 TypeAnswer AskWindowsAbout(const std::string& type);
+
+// What a user's choice means, in the words check and register both say.
+inline constexpr const char* kUserChoiceComesFirst =
+    "on Windows 8 and later the program picked with \"Open with\" and \"Always\" comes first";

@@ -6,6 +6,11 @@
 #include <mutex>
 #include <sstream>
 
+void RemoveFolder(const std::string& folder) {
+  std::error_code ignored;  // one gone already
+  std::filesystem::remove_all(std::filesystem::u8path(folder), ignored);
+}
+
 namespace {
 
 // The folders TestFolder made, removed with everything in them when the test program ends.
@@ -17,10 +22,7 @@ class MadeFolders {
     return folder;
   }
   ~MadeFolders() {
-    for (const std::string& folder : folders_) {
-      std::error_code ignored;
-      std::filesystem::remove_all(std::filesystem::u8path(folder), ignored);
-    }
+    for (const std::string& folder : folders_) RemoveFolder(folder);
   }
 
  private:
@@ -45,6 +47,7 @@ std::string TestFolder(const std::string& name) {
   namespace fs = std::filesystem;
   fs::path folder = fs::temp_directory_path() / fs::u8path("opener-test-" + std::to_string(ProcessId()) + "-" + name);
   std::error_code ignored;  // a folder that cannot be made shows in the test that needs it
+  fs::remove_all(folder, ignored);  // an earlier program's of the same process id, ended before its cleanup
   fs::create_directory(folder, ignored);
   return gMadeFolders.Add(folder.u8string()) + static_cast<char>(fs::path::preferred_separator);
 }
@@ -61,5 +64,6 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   result.exitCode = Spawn(program, args, io + "in", outPath.empty() ? io + "out" : outPath, io + "err");
   result.out = ReadBytes(io + "out");
   result.err = ReadBytes(io + "err");
+  RemoveFolder(io);
   return result;
 }

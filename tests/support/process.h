@@ -21,6 +21,9 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 // everything in it when the test program ends.
 std::string TestFolder(const std::string& name);
 
+// Removes `folder` and everything in it, where it is there.
+void RemoveFolder(const std::string& folder);
+
 // The folder of the running test program, ending in a path separator.
 std::string ProgramFolder();
 

@@ -62,7 +62,11 @@ int Spawn(const std::string& program, const std::vector<std::string>& args, cons
   int code = -1;
   if (CreateProcessW(Utf16(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                      &process)) {
-    WaitForSingleObject(process.hProcess, 60000);
+    // One that hangs is ended, so that it holds none of the files it was given.
+    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
+      TerminateProcess(process.hProcess, 0xDEAD);
+      WaitForSingleObject(process.hProcess, INFINITE);
+    }
     DWORD exitCode = 0;
     GetExitCodeProcess(process.hProcess, &exitCode);
     code = static_cast<int>(exitCode);

@@ -4,111 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include "path_fold.h"
+#include "memory_registry.h"
 #include "rows.h"
 
 #include <chrono>
-#include <map>
 #include <random>
 
 namespace {
-
-std::string Fold(const std::string& name) { return AsciiLower(name); }
-
-// Keys by their folded path, each with its name as written and its values; the root "" is
-// always there. With `failIn` set, that many writes succeed and the next one fails.
-class MemoryRegistry : public Registry {
- public:
-  struct Key {
-    std::string path;
-    std::map<std::string, std::pair<std::string, RegistryValue>> values;
-    bool operator==(const Key& other) const { return path == other.path && values == other.values; }
-  };
-  std::map<std::string, Key> keys{{"", Key{}}};
-  int failIn = -1;
-  bool failed = false;  // a write was made to fail
-
-  RegistryValue Read(const std::string& key, const std::string& name) const override {
-    auto k = keys.find(Fold(key));
-    if (k == keys.end()) return {};
-    auto v = k->second.values.find(Fold(name));
-    return v == k->second.values.end() ? RegistryValue{} : v->second.second;
-  }
-  bool KeyExists(const std::string& key) const override { return keys.count(Fold(key)) != 0; }
-  bool KeyIsEmpty(const std::string& key) const override {
-    return KeyExists(key) && keys.at(Fold(key)).values.empty() && SubKeys(key).empty();
-  }
-  std::vector<std::string> SubKeys(const std::string& key) const override {
-    std::vector<std::string> names;
-    const std::string prefix = key.empty() ? "" : Fold(key) + "\\";
-    for (const auto& [folded, k] : keys)
-      if (!folded.empty() && folded.compare(0, prefix.size(), prefix) == 0 &&
-          folded.find('\\', prefix.size()) == std::string::npos)
-        names.push_back(k.path.substr(prefix.size()));
-    return names;
-  }
-  std::vector<std::string> ValueNames(const std::string& key) const override {
-    std::vector<std::string> names;
-    if (KeyExists(key))
-      for (const auto& entry : keys.at(Fold(key)).values) names.push_back(entry.second.first);
-    return names;
-  }
-  std::string CreateKey(const std::string& key) override {
-    if (Fails()) return "cannot write " + key;
-    keys[Fold(key)].path = key;
-    return "";
-  }
-  std::string Write(const std::string& key, const std::string& name, const RegistryValue& value) override {
-    if (Fails()) return "cannot write " + key;
-    auto& values = keys.at(Fold(key)).values;
-    if (value.exists)
-      values[Fold(name)] = {name, value};
-    else
-      values.erase(Fold(name));
-    return "";
-  }
-  std::string DeleteKey(const std::string& key) override {
-    if (Fails()) return "cannot write " + key;
-    keys.erase(Fold(key));
-    return "";
-  }
-  std::string RootName() const override { return "HKEY_CURRENT_USER\\Software\\Classes"; }
-
-  void Set(const std::string& key, const std::string& name, const RegistryValue& value) {
-    for (std::size_t end = key.find('\\');; end = key.find('\\', end + 1)) {
-      keys[Fold(key.substr(0, end))].path = key.substr(0, end);
-      if (end == std::string::npos) break;
-    }
-    if (!name.empty() || value.exists) Write(key, name, value);
-  }
-
- private:
-  bool Fails() {
-    failed = failed || failIn == 0;
-    return failIn >= 0 && failIn-- == 0;
-  }
-};
-
-// A Send To folder in memory: each shortcut's path and target; with `fail`, Make fails.
-class MemoryShortcuts : public Shortcuts {
- public:
-  std::map<std::string, std::string> links;
-  bool fail = false;
-  std::string Folder() const override { return "C:\\Users\\u\\SendTo\\"; }
-  std::string TargetOf(const std::string& path) const override {
-    auto link = links.find(Fold(path));
-    return link == links.end() ? "" : link->second;
-  }
-  std::string Make(const std::string& path, const std::string& target, const std::string&) override {
-    if (fail) return "cannot write " + path;
-    links[Fold(path)] = target;
-    return "";
-  }
-  std::string Remove(const std::string& path) override {
-    links.erase(Fold(path));
-    return "";
-  }
-};
 
 // What a user may have before any launcher: a type whose default is REG_NONE with data and
 // whose OpenWithProgids is empty, another type's program, and the "Open with" entry that
@@ -252,7 +154,7 @@ TEST(FileTypes, RegisteringAgainChangesNothingAndUnregisterSaysWhatItLeft) {
             std::string::npos);
 
   // The user points .bbb elsewhere: unregister leaves it, and says so.
-  registry.Write(".bbb", "", StringValue("mine.bbb"));
+  registry.Set(".bbb", "", StringValue("mine.bbb"));
   const RegistryOutcome removed = UnregisterLauncher(registry, shortcuts, kLaunchers[0], {});
   EXPECT_EQ(removed.error, "");
   EXPECT_EQ(removed.types, kTypes);
@@ -261,8 +163,7 @@ TEST(FileTypes, RegisteringAgainChangesNothingAndUnregisterSaysWhatItLeft) {
             "left HKEY_CURRENT_USER\\Software\\Classes\\.bbb (default) as it is: it was changed after register wrote "
             "it");
   EXPECT_EQ(TextOfValue(registry.Read(".bbb", "")), "mine.bbb");
-  registry.Write(".bbb", "", {});  // the key it created stays while it holds the user's value
-  registry.DeleteKey(".bbb");
+  registry.keys.erase(".bbb");  // the key it created stays while it holds the user's value
   EXPECT_TRUE(registry.keys == before);
   EXPECT_TRUE(UnregisterLauncher(registry, shortcuts, kLaunchers[0], {}).nothingRegistered);
 }

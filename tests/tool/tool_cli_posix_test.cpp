@@ -196,3 +196,23 @@ TEST_F(ToolCli, EndedWhileWritingLeavesNothingBehind) {
 }
 
 }  // namespace
+
+namespace {
+
+// The help's usage lines are the reference's synopsis, line for line.
+TEST_F(ToolCli, HelpsUsageIsTheReferencesSynopsis) {
+  const std::string reference = ReadBytes(OPENER_REFERENCE);
+  const std::size_t start = reference.find("## SYNOPSIS\n\n```\n");
+  ASSERT_NE(start, std::string::npos);
+  const std::size_t from = start + 17;
+  std::string synopsis = reference.substr(from, reference.find("```", from) - from);
+  synopsis = synopsis.substr(0, synopsis.rfind("opener-template help"));
+  const std::string help = Run({"--help"}).out;
+  std::string usage;
+  for (std::size_t at = help.find("\n  opener-template "); at != std::string::npos && at < help.find("\n\n");
+       at = help.find("\n  opener-template ", at + 1))
+    usage += help.substr(at + 3, help.find('\n', at + 1) - at - 2);
+  EXPECT_EQ(usage, synopsis);
+}
+
+}  // namespace
