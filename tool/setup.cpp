@@ -60,16 +60,22 @@ class Dialogue {
   // Runs the tool's command `args`; kept for the summary when it succeeds.
   bool Do(const std::vector<std::string>& args) {
     io_.write("\n> opener-template " + CommandLineOf(args) + "\n");
-    if (io_.run(args) != 0) return false;
+    if (io_.run(args) != 0) {
+      failed_ = true;
+      return false;
+    }
     done_.push_back(args);
     io_.onInterrupt("\nStopped." + Summary());
     return true;
   }
   void Say(const std::string& text) { io_.write(text); }
 
-  // What was done so far, as the commands that do it.
+  // What was done so far, as the commands that do it. A command that failed has said
+  // itself what it left: nothing then claims that nothing was changed.
   std::string Summary() const {
-    std::string out = done_.empty() ? " Nothing was changed.\n" : " What was done, as the commands that do it:\n";
+    std::string out = !done_.empty() ? " What was done, as the commands that do it:\n"
+                      : failed_      ? " A step failed: what it left is said above it.\n"
+                                     : " Nothing was changed.\n";
     for (const auto& args : done_) out += "  opener-template " + CommandLineOf(args) + "\n";
     return out;
   }
@@ -90,6 +96,7 @@ class Dialogue {
  private:
   SetupIo& io_;
   std::vector<std::vector<std::string>> done_;
+  bool failed_ = false;
 };
 
 // The dialogue's steps and what they learn; each step returns false where the input ended.

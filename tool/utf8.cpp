@@ -2,6 +2,19 @@
 
 #include <algorithm>
 
+namespace {
+
+// The code point of the well-formed sequence of `length` bytes at `text`'s start; its
+// first byte itself where there is none (`length` 0).
+char32_t CodePoint(std::string_view text, std::size_t length) {
+  const auto lead = static_cast<unsigned char>(text[0]);
+  char32_t code = length <= 1 ? lead : lead & (0x3fu >> (length - 1));
+  for (std::size_t k = 1; k < length; ++k) code = code << 6 | (static_cast<unsigned char>(text[k]) & 0x3fu);
+  return code;
+}
+
+}  // namespace
+
 std::size_t Utf8Sequence(std::string_view text, std::size_t i) {
   const auto lead = static_cast<unsigned char>(text[i]);
   const std::size_t length = lead < 0x80                   ? 1
@@ -41,12 +54,10 @@ std::size_t Utf16Length(std::string_view text) {
 
 std::u16string Utf16Units(std::string_view text) {
   std::u16string units;
-  for (std::size_t i = 0, n; i < text.size(); i += n) {
-    n = Utf8Sequence(text, i);
-    const auto lead = static_cast<unsigned char>(text[i]);
-    char32_t code = n <= 1 ? lead : lead & (0x3fu >> (n - 1));
-    for (std::size_t k = 1; k < n; ++k) code = code << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3fu);
-    n = std::max<std::size_t>(n, 1);
+  while (!text.empty()) {
+    const std::size_t length = Utf8Sequence(text, 0);
+    const char32_t code = CodePoint(text, length);
+    text.remove_prefix(std::max<std::size_t>(length, 1));
     if (code >= 0x10000) {
       units += static_cast<char16_t>(0xd800 + ((code - 0x10000) >> 10));
       units += static_cast<char16_t>(0xdc00 + ((code - 0x10000) & 0x3ff));

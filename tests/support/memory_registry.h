@@ -12,7 +12,8 @@
 inline std::string Fold(const std::string& name) { return AsciiLower(name); }
 
 // Keys by their folded path, each with its name as written and its values; the root "" is
-// always there. With `failIn` set, that many writes succeed and the next one fails.
+// always there. With `failIn` set, that many writes succeed and the next one fails (with
+// `failOn`, every one after it too: a registry gone read-only midway).
 class MemoryRegistry : public Registry {
  public:
   struct Key {
@@ -22,6 +23,7 @@ class MemoryRegistry : public Registry {
   };
   std::map<std::string, Key> keys{{"", Key{}}};
   int failIn = -1;
+  bool failOn = false;
   bool failed = false;  // a write was made to fail
 
   RegistryValue Read(const std::string& key, const std::string& name) const override {
@@ -80,6 +82,7 @@ class MemoryRegistry : public Registry {
 
  private:
   bool Fails() {
+    if (failed && failOn) return true;
     failed = failed || failIn == 0;
     return failIn >= 0 && failIn-- == 0;
   }

@@ -168,6 +168,19 @@ TEST(FileTypes, RegisteringAgainChangesNothingAndUnregisterSaysWhatItLeft) {
   EXPECT_TRUE(UnregisterLauncher(registry, shortcuts, kLaunchers[0], {}).nothingRegistered);
 }
 
+// A registry that goes read-only midway: what could not be taken back is said, and no
+// word claims that nothing was changed.
+TEST(FileTypes, AFailedUndoSaysWhatItCouldNotGiveBack) {
+  MemoryRegistry registry = Before();
+  MemoryShortcuts shortcuts;
+  registry.failIn = 6;
+  registry.failOn = true;
+  const std::string error = RegisterLauncher(registry, shortcuts, Of(kLaunchers[0], {".aaa"})).error;
+  EXPECT_EQ(error.find("nothing was changed"), std::string::npos) << error;
+  EXPECT_NE(error.find("; what this run changed was taken back but for this: cannot write "), std::string::npos)
+      << error;
+}
+
 TEST(FileTypes, SendToNamesAShortcutOfItsOwnAndRemovesOnlyItsOwn) {
   MemoryRegistry registry;
   MemoryShortcuts shortcuts;

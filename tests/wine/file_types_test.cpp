@@ -8,6 +8,7 @@
 
 #include "file_io.h"
 #include "file_types.h"
+#include "windows_handles.h"
 
 namespace {
 
@@ -40,19 +41,17 @@ class FileTypes : public Launcher {
   // The user's classes, there on Windows; a new Wine prefix makes them on first use.
   static const std::wstring& UserClasses() {
     static const std::wstring classes = [] {
-      HKEY key = nullptr;
-      RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr);
-      RegCloseKey(key);
+      OwnedKey key;
+      RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ, nullptr, key.Receive(), nullptr);
       return std::wstring(L"HKEY_CURRENT_USER\\Software\\Classes");
     }();
     return classes;
   }
   // The user's Send To folder, with its last separator, made where a new prefix lacks it.
   static std::wstring SendToFolder() {
-    PWSTR path = nullptr;
-    EXPECT_TRUE(SUCCEEDED(SHGetKnownFolderPath(FOLDERID_SendTo, 0, nullptr, &path)));
-    const std::wstring folder = std::wstring(path ? path : L"") + L"\\";
-    CoTaskMemFree(path);
+    TaskMemory<wchar_t> path;
+    EXPECT_TRUE(SUCCEEDED(SHGetKnownFolderPath(FOLDERID_SendTo, 0, nullptr, path.Receive())));
+    const std::wstring folder = std::wstring(path ? path.get() : L"") + L"\\";
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
   }
@@ -64,6 +63,18 @@ class FileTypes : public Launcher {
     return names;
   }
 
+  // Asks the shell to run what `run` names (its size, mask and show mode filled here) and
+  // waits for the program it started, where it says which; true where the shell took it.
+  static bool ShellRun(SHELLEXECUTEINFOW& run) {
+    run.cbSize = sizeof run;
+    run.fMask |= SEE_MASK_NOCLOSEPROCESS;
+    run.nShow = SW_SHOW;
+    const bool taken = ShellExecuteExW(&run);
+    const OwnedHandle started(run.hProcess);
+    if (started) WaitForSingleObject(started.get(), 30000);
+    return taken;
+  }
+
   // Runs the verb `verb` of a named class (lpClass) or of an opened class key on `file`, as
   // the shell runs a menu's entry, and returns the arguments the recorder got.
   std::vector<std::string> RunVerb(const wchar_t* classKey, HKEY root, const std::wstring& verb,
@@ -71,21 +82,14 @@ class FileTypes : public Launcher {
     SetEnvironmentVariableW(L"OPENER_RECORD_ARGS", L"1");
     DeleteFileW(record_.c_str());
     SHELLEXECUTEINFOW run{};
-    run.cbSize = sizeof run;
-    run.fMask = SEE_MASK_NOCLOSEPROCESS | (root ? SEE_MASK_CLASSKEY : SEE_MASK_CLASSNAME);
-    HKEY opened = nullptr;
-    if (root) RegOpenKeyExW(root, (std::wstring(L"Software\\Classes\\") + classKey).c_str(), 0, KEY_READ, &opened);
-    run.hkeyClass = opened;
+    run.fMask = root ? SEE_MASK_CLASSKEY : SEE_MASK_CLASSNAME;
+    OwnedKey opened;
+    if (root) RegOpenKeyExW(root, (std::wstring(L"Software\\Classes\\") + classKey).c_str(), 0, KEY_READ, opened.Receive());
+    run.hkeyClass = opened.get();
     run.lpClass = classKey;
     run.lpVerb = verb.c_str();
     run.lpFile = file.c_str();
-    run.nShow = SW_SHOW;
-    EXPECT_TRUE(ShellExecuteExW(&run)) << GetLastError();
-    if (run.hProcess) {
-      WaitForSingleObject(run.hProcess, 30000);
-      CloseHandle(run.hProcess);
-    }
-    if (opened) RegCloseKey(opened);
+    EXPECT_TRUE(ShellRun(run)) << GetLastError();
     const std::vector<std::string> lines = Records();
     std::vector<std::string> arguments;
     if (lines.empty()) return arguments;
@@ -122,15 +126,8 @@ TEST_F(FileTypes, ForEveryoneOpenThroughTheLauncherAndComeBack) {
   const std::wstring document = TestDir() + L"typed document.oqr";
   WriteBytes(Utf8(document), "text\r\n");
   SHELLEXECUTEINFOW open{};
-  open.cbSize = sizeof open;
-  open.fMask = SEE_MASK_NOCLOSEPROCESS;
   open.lpFile = document.c_str();
-  open.nShow = SW_SHOW;
-  ASSERT_TRUE(ShellExecuteExW(&open));
-  if (open.hProcess) {
-    WaitForSingleObject(open.hProcess, 30000);
-    CloseHandle(open.hProcess);
-  }
+  ASSERT_TRUE(ShellRun(open));
   EXPECT_EQ(Records(),
             std::vector<std::string>{"5\t\"" + Utf8(TestDir()) + "recorder.exe\" \"" + Utf8(document) + "\""});
 
@@ -324,18 +321,16 @@ TEST_F(FileTypes, MenuAndSendToForTheUserRunAndComeBack) {
 
   const std::wstring shortcut = sendTo + L"Records how it was started.lnk";
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  IShellLinkW* link = nullptr;
-  IPersistFile* file = nullptr;
+  ComPtr<IShellLinkW> link;
+  ComPtr<IPersistFile> file;
   wchar_t target[MAX_PATH] = L"", icon[MAX_PATH] = L"";
   int index = -1;
-  ASSERT_TRUE(SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                         reinterpret_cast<void**>(&link))));
-  ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))));
+  ASSERT_TRUE(SUCCEEDED(
+      CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.ReceiveVoid())));
+  ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.ReceiveVoid())));
   EXPECT_TRUE(SUCCEEDED(file->Load(shortcut.c_str(), STGM_READ)));
   link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
   link->GetIconLocation(icon, MAX_PATH, &index);
-  file->Release();
-  link->Release();
   EXPECT_EQ(std::wstring(target), launcher);
   EXPECT_EQ(std::wstring(icon), TestDir() + L"recorder.exe");
 
@@ -346,11 +341,9 @@ TEST_F(FileTypes, MenuAndSendToForTheUserRunAndComeBack) {
   SetEnvironmentVariableW(L"OPENER_RECORD_ARGS", L"1");
   DeleteFileW(record_.c_str());
   SHELLEXECUTEINFOW open{};
-  open.cbSize = sizeof open;
   open.lpFile = shortcut.c_str();
   open.lpParameters = parameters.c_str();
-  open.nShow = SW_SHOW;
-  ASSERT_TRUE(ShellExecuteExW(&open));
+  ASSERT_TRUE(ShellRun(open));
   const std::vector<std::string> lines = Records();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].substr(lines[0].size() - Utf8(document + L"\t" + plain).size()), Utf8(document + L"\t" + plain));
