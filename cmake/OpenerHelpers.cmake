@@ -44,6 +44,7 @@ function(opener_launcher_options target)
                                            -fno-asynchronous-unwind-tables)
   target_compile_definitions(${target} PRIVATE _GLIBCXX_ASSERTIONS)
   target_include_directories(${target} PRIVATE "${opener_SOURCE_DIR}/core" "${opener_SOURCE_DIR}/launcher")
+  target_compile_definitions(${target} PRIVATE $<TARGET_PROPERTY:opener_core,INTERFACE_COMPILE_DEFINITIONS>)
 endfunction()
 
 # opener_add_launcher(NAME TEMPLATE text [WAIT] [AS SHIPPED]): a launcher whose block holds

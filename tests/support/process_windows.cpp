@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "process.h"
+#include "windows_handles.h"
 #include "windows_text.h"
 
 namespace {
@@ -24,10 +25,11 @@ std::wstring Quote(const std::wstring& arg) {
   return out + L"\"";
 }
 
-HANDLE Inheritable(const std::string& path, bool write) {
+OwnedHandle Inheritable(const std::string& path, bool write) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  return CreateFileW(Utf16(path).c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                     &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return OwnFile(CreateFileW(Utf16(path).c_str(), write ? GENERIC_WRITE : GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 }  // namespace
@@ -55,26 +57,21 @@ int Spawn(const std::string& program, const std::vector<std::string>& args, cons
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = Inheritable(in, false);
-  startup.hStdOutput = Inheritable(out, true);
-  startup.hStdError = Inheritable(err, true);
-  PROCESS_INFORMATION process{};
-  int code = -1;
-  if (CreateProcessW(Utf16(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                     &process)) {
-    // One that hangs is ended, so that it holds none of the files it was given.
-    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
-      TerminateProcess(process.hProcess, 0xDEAD);
-      WaitForSingleObject(process.hProcess, INFINITE);
-    }
-    DWORD exitCode = 0;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    code = static_cast<int>(exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+  const OwnedHandle input = Inheritable(in, false), output = Inheritable(out, true), error = Inheritable(err, true);
+  startup.hStdInput = input.get();
+  startup.hStdOutput = output.get();
+  startup.hStdError = error.get();
+  PROCESS_INFORMATION created{};
+  if (!CreateProcessW(Utf16(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                      &startup, &created))
+    return -1;
+  const OwnedHandle process(created.hProcess), thread(created.hThread);
+  // One that hangs is ended, so that it holds none of the files it was given.
+  if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) {
+    TerminateProcess(process.get(), 0xDEAD);
+    WaitForSingleObject(process.get(), INFINITE);
   }
-  CloseHandle(startup.hStdInput);
-  CloseHandle(startup.hStdOutput);
-  CloseHandle(startup.hStdError);
-  return code;
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process.get(), &exitCode);
+  return static_cast<int>(exitCode);
 }

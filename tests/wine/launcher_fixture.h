@@ -18,6 +18,7 @@
 #include "rows.h"
 #include "test_name.h"
 #include "template_block.h"
+#include "windows_handles.h"
 #include "windows_text.h"
 
 // The folder of this test program, where the test launchers and the recorder are built.
@@ -25,19 +26,19 @@ inline std::wstring TestDir() { return Utf16(ProgramFolder()); }
 
 inline bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+inline void UnmapView(void* view) { UnmapViewOfFile(view); }
+
 // The file's PE checksum is set, and is the one Windows computes for it.
 inline void ExpectChecksumSetAndRight(const std::wstring& path) {
   DWORD stored = 0, computed = 0;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-  void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
-  EXPECT_NE(CheckSumMappedFile(view, GetFileSize(file, nullptr), &stored, &computed), nullptr);
+  const OwnedHandle file =
+      OwnFile(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(file);
+  const OwnedHandle mapping(CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+  const Owned<void*, UnmapView> view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+  EXPECT_NE(CheckSumMappedFile(view.get(), GetFileSize(file.get(), nullptr), &stored, &computed), nullptr);
   EXPECT_NE(stored, 0u);
   EXPECT_EQ(stored, computed);
-  UnmapViewOfFile(view);
-  CloseHandle(mapping);
-  CloseHandle(file);
 }
 
 inline std::vector<std::string> Lines(const std::string& text) {
@@ -89,18 +90,17 @@ class Launcher : public testing::Test {
     ULONGLONG started = GetTickCount64();
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
+    PROCESS_INFORMATION created{};
     if (!CreateProcessW(exe.empty() ? nullptr : exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
+                        nullptr, &startup, &created)) {
       ADD_FAILURE() << "CreateProcessW failed: " << GetLastError();
       return 0xFFFFFFFF;
     }
-    DWORD waited = WaitForSingleObject(process.hProcess, 30000);
+    const OwnedHandle process(created.hProcess), thread(created.hThread);
+    DWORD waited = WaitForSingleObject(process.get(), 30000);
     lifetimeMs_ = GetTickCount64() - started;
     DWORD code = 0xFFFFFFFF;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(process.get(), &code);
     EXPECT_EQ(waited, WAIT_OBJECT_0) << "the launcher did not end";
     return code;
   }
