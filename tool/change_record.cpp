@@ -104,7 +104,10 @@ std::vector<ChangeRecord> LoadRecords(const Registry& classes) {
   for (const std::string& progId : classes.SubKeys("")) {
     const std::string key = RecordKeyOf(progId);
     if (!SameRegistryName(progId.substr(0, 7), "opener.") || !classes.KeyExists(key)) continue;
-    ChangeRecord record{progId, TextOfValue(classes.Read(key, kLauncherValue)), {}, false,
+    ChangeRecord record{progId,
+                        TextOfValue(classes.Read(key, kLauncherValue)),
+                        {},
+                        false,
                         TextOfValue(classes.Read(key, kSendToValue))};
     std::vector<std::string> slots = classes.ValueNames(key);
     std::sort(slots.begin(), slots.end());

@@ -183,8 +183,7 @@ CheckReport CheckFileType(const std::string& type, const std::optional<std::stri
   const TypeAnswer answer = AskWindowsAbout(type);
   CheckReport report{"type:     " + Printable(type) + "\n"};
   if (!answer.userChoice.empty())
-    report.lines +=
-        "note:     " + std::string(kUserChoiceComesFirst) + ": " + Printable(answer.userChoice) + "\n";
+    report.lines += "note:     " + std::string(kUserChoiceComesFirst) + ": " + Printable(answer.userChoice) + "\n";
   if (answer.command.empty())
     return {report.lines + "command:  none: Windows starts no program for " + Printable(type) + " files\n", true};
   report.lines += "command:  " + Printable(answer.command) + "   (what Windows starts for these files)\n";

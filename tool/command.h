@@ -27,7 +27,6 @@ struct Options {
   std::vector<std::string> operands;
 };
 
-
 // Says what is wrong with the command line, with the hint of --help: exit code 2.
 int Usage(const std::string& what);
 // Says why `file` was refused: exit code 1.

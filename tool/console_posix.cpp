@@ -27,4 +27,3 @@ bool ReadInputLine(std::string& line) {
 void SayOnInterrupt(const std::string&) {}
 
 std::string OwnProgramPath() { return ""; }
-

@@ -16,9 +16,9 @@ FileId IdOfOpenFile(void* handle) {
 }
 
 FileId IdOfFile(const std::string& path) {
-  const OwnedHandle file = OwnFile(CreateFileW(LongPath(path).c_str(), 0,
-                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const OwnedHandle file =
+      OwnFile(CreateFileW(LongPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   return IdOfOpenFile(file.get());
 }
 

@@ -17,7 +17,8 @@ inline constexpr std::size_t kMaxTemplateFileSize = 4096;
 // `limit` bytes and, with `regularOnly`, anything but a regular file (a FIFO, a device),
 // unread; without it, a FIFO is read as standard input is, waiting for its writer.
 // Returns what failed, or "".
-[[nodiscard]] std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size_t limit, bool regularOnly);
+[[nodiscard]] std::string ReadWholeFile(const std::string& path, std::string& bytes, std::size_t limit,
+                                        bool regularOnly);
 
 // A file kept open so that nobody can write, rename or delete it while we hold it: what
 // check runs is the file it read. Windows only; elsewhere nothing is held.
@@ -34,7 +35,8 @@ class HeldFile {
 // Reads the regular file `path` whole as ReadWholeFile does and keeps it open in `held`,
 // denying writes and deletes to everyone until `held` ends. Refuses a file that someone
 // has open for writing (it could change under us). Returns what failed, or "".
-[[nodiscard]] std::string ReadAndHoldFile(const std::string& path, std::string& bytes, std::size_t limit, HeldFile& held);
+[[nodiscard]] std::string ReadAndHoldFile(const std::string& path, std::string& bytes, std::size_t limit,
+                                          HeldFile& held);
 
 // Where replacing `path` writes: the file a symbolic link `path` leads to, else `path`.
 // Returns what forbids replacing it (not a regular file, read-only), or "" with
@@ -48,7 +50,8 @@ class HeldFile {
 // may be given). On failure (a file-size limit among them), Ctrl+C, SIGTERM, SIGHUP or
 // SIGQUIT the temporary file is removed and `target` is untouched; a signal that was
 // ignored stays ignored. Returns what failed, or "".
-[[nodiscard]] std::string ReplaceWholeFile(const std::string& target, const std::string& bytes, const std::string& likeFile);
+[[nodiscard]] std::string ReplaceWholeFile(const std::string& target, const std::string& bytes,
+                                           const std::string& likeFile);
 
 // What both systems' files share (file_io.cpp).
 

@@ -109,9 +109,9 @@ std::string ReplaceableTarget(const std::string& path, std::string& target) {
   }
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     // A link: the file it leads to is rewritten, in that file's own folder.
-    const OwnedHandle file = OwnFile(CreateFileW(longPath.c_str(), 0,
-                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                 OPEN_EXISTING, 0, nullptr));
+    const OwnedHandle file =
+        OwnFile(CreateFileW(longPath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, 0, nullptr));
     if (!file) return "cannot follow the link: " + LastError();
     std::wstring resolved(32768, L'\0');
     DWORD n = GetFinalPathNameByHandleW(file.get(), resolved.data(), static_cast<DWORD>(resolved.size()),

@@ -93,13 +93,14 @@ std::string ClassOf(const std::string& launcher);
 
 // Registers the launcher for its types and places in `classes` (and `shortcuts`, for Send
 // To). A failure midway takes back what this run wrote.
-[[nodiscard]] RegistryOutcome RegisterLauncher(Registry& classes, Shortcuts& shortcuts, const Registration& registration);
+[[nodiscard]] RegistryOutcome RegisterLauncher(Registry& classes, Shortcuts& shortcuts,
+                                               const Registration& registration);
 
 // Gives back what register changed for the launcher at `launcher`, for what `what` names
 // (all of it when it names nothing; the launcher's own entries once it has nothing left),
 // from its record alone. A failure midway takes back what this run wrote.
 [[nodiscard]] RegistryOutcome UnregisterLauncher(Registry& classes, Shortcuts& shortcuts, const std::string& launcher,
-                                   const Unregistration& what);
+                                                 const Unregistration& what);
 
 // What the launcher at `launcher` holds in `classes`: its types and places; false where
 // it has no record.

@@ -30,7 +30,8 @@ std::string WhatWindowsStarts(const std::string& launcher, const std::vector<std
     const TypeAnswer answer = AskWindowsAbout(type);
     out += type + ": Windows starts " + (answer.command.empty() ? "nothing" : Printable(answer.command)) + "\n";
     if (!answer.userChoice.empty() && answer.userChoice != ClassOf(launcher))
-      out += "  but " + std::string(kUserChoiceComesFirst) + " (" + Printable(answer.userChoice) + "), and no program may change that choice: right-click a " + type +
+      out += "  but " + std::string(kUserChoiceComesFirst) + " (" + Printable(answer.userChoice) +
+             "), and no program may change that choice: right-click a " + type +
              " file, \"Open with\", \"Choose another app\", pick " + Printable(FileNameOf(launcher)) +
              " (or \"More apps\", \"Look for another app on this PC\", " + Printable(launcher) +
              ") and tick \"Always use this app\"\n";
@@ -117,4 +118,3 @@ int Unregister(const Options& options) {
                     (gone.empty() ? "its own class (it had nothing left)" : Printable(gone)) + "\n";
   return Print(out + WhatWindowsStarts(launcher, outcome.types) + Said(outcome.said), "what was removed");
 }
-

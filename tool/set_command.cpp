@@ -76,8 +76,7 @@ int Set(const Options& options) {
     return Refuse(path, error);
   if (std::string error = StartsItself(text, target); !error.empty()) return Refuse(path, error);
   std::vector<std::string> notes = TemplateWarnings(text, LegacyCodePage());
-  if (options.program && kOnWindows &&
-      FindTemplateProgram(*options.program, FolderOf(FullPathOf(target))).empty())
+  if (options.program && kOnWindows && FindTemplateProgram(*options.program, FolderOf(FullPathOf(target))).empty())
     notes.push_back("Windows finds no program " + *options.program + " (" +
                     (IsFullPath(*options.program) ? std::string("there") : WhereWindowsLooks(*options.program)) +
                     "): the launcher will start nothing until it exists");
@@ -86,4 +85,3 @@ int Set(const Options& options) {
   for (const std::string& note : notes) Warn(named, note);
   return 0;
 }
-

@@ -107,8 +107,7 @@ class SetupSteps {
   // 1. The launcher: FILE, else opener.exe beside the tool, else asked until one is ours.
   bool ChooseLauncher(const std::optional<std::string>& file, const std::string& toolFolder) {
     std::string path = file ? *file : toolFolder + "opener.exe";
-    for (LauncherSeen seen = io_.readLauncher(path); !seen.error.empty() || !seen.ours;
-         seen = io_.readLauncher(path)) {
+    for (LauncherSeen seen = io_.readLauncher(path); !seen.error.empty() || !seen.ours; seen = io_.readLauncher(path)) {
       if (file || path != toolFolder + "opener.exe" || io_.nameExists(path))
         dialogue_.Say(Printable(path) + ": " + (seen.error.empty() ? "not a launcher of this release" : seen.error) +
                       "\n");
@@ -199,9 +198,7 @@ class SetupSteps {
   }
 
   // The template before setup, where setup changed it; "" where it did not.
-  std::string ChangedTemplate() const {
-    return before == io_.readLauncher(launcher).template_ ? "" : before;
-  }
+  std::string ChangedTemplate() const { return before == io_.readLauncher(launcher).template_ ? "" : before; }
 
   std::string launcher, before;
   bool registered = false;
@@ -261,8 +258,7 @@ int RunSetup(const std::optional<std::string>& file, const std::string& toolFold
     if (*back) return dialogue.End(dialogue.Do({"unregister", launcher}), launcher, "");
   }
   if (!steps.AskEditor()) return dialogue.End(false, launcher, steps.before);
-  if (!steps.AskTypes() || !steps.AskPlaces(steps.EditorName()))
-    return dialogue.End(false, launcher, steps.before);
+  if (!steps.AskTypes() || !steps.AskPlaces(steps.EditorName())) return dialogue.End(false, launcher, steps.before);
   const bool complete = steps.Apply();
   return dialogue.End(complete, launcher, steps.ChangedTemplate());
 }
@@ -279,9 +275,7 @@ SetupIo SystemSetupIo() {
   };
   io.nameExists = [](const std::string& name) { return NameExistsHere(name); };
   io.fullPath = FullPathOf;
-  io.findProgram = [](const std::string& name, const std::string& folder) {
-    return FindTemplateProgram(name, folder);
-  };
+  io.findProgram = [](const std::string& name, const std::string& folder) { return FindTemplateProgram(name, folder); };
   io.displayName = ProgramDisplayName;
   io.registeredFor = [](const std::string& launcher, std::vector<std::string>& types, Places& places) {
     return RegisteredFor(*OpenClasses(false), launcher, types, places);

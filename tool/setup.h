@@ -26,8 +26,8 @@ struct SetupIo {
   std::function<int(const std::vector<std::string>&)> run;  // a command of the tool: its exit code
   std::function<void(const std::string&)> onInterrupt;      // what to say if Ctrl+C ends it now
   std::function<LauncherSeen(const std::string&)> readLauncher;
-  std::function<bool(const std::string&)> nameExists;         // a file or folder of that name
-  std::function<std::string(const std::string&)> fullPath;    // as Windows reads it from here
+  std::function<bool(const std::string&)> nameExists;       // a file or folder of that name
+  std::function<std::string(const std::string&)> fullPath;  // as Windows reads it from here
   // The file Windows starts for a template's program name, for a launcher in that folder.
   std::function<std::string(const std::string& name, const std::string& launcherFolder)> findProgram;
   std::function<std::string(const std::string&)> displayName;  // the name Windows shows for a program

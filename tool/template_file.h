@@ -32,4 +32,4 @@ bool IsOurLauncher(std::string_view file, std::size_t offset);
 // which zeroes the security directory entry and cuts the certificate table from the end.
 // Returns what is wrong (and leaves `file` as it was), or "", adding notes to `warnings`.
 [[nodiscard]] std::string RewriteTemplate(std::string& file, std::string_view text, bool removeSignature,
-                            std::vector<std::string>& warnings);
+                                          std::vector<std::string>& warnings);

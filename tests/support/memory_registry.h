@@ -108,4 +108,3 @@ class MemoryShortcuts : public Shortcuts {
     return "";
   }
 };
-

@@ -46,7 +46,7 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 std::string TestFolder(const std::string& name) {
   namespace fs = std::filesystem;
   fs::path folder = fs::temp_directory_path() / fs::u8path("opener-test-" + std::to_string(ProcessId()) + "-" + name);
-  std::error_code ignored;  // a folder that cannot be made shows in the test that needs it
+  std::error_code ignored;          // a folder that cannot be made shows in the test that needs it
   fs::remove_all(folder, ignored);  // an earlier program's of the same process id, ended before its cleanup
   fs::create_directory(folder, ignored);
   return gMadeFolders.Add(folder.u8string()) + static_cast<char>(fs::path::preferred_separator);

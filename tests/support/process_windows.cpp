@@ -62,8 +62,8 @@ int Spawn(const std::string& program, const std::vector<std::string>& args, cons
   startup.hStdOutput = output.get();
   startup.hStdError = error.get();
   PROCESS_INFORMATION created{};
-  if (!CreateProcessW(Utf16(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                      &startup, &created))
+  if (!CreateProcessW(Utf16(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                      &created))
     return -1;
   const OwnedHandle process(created.hProcess), thread(created.hThread);
   // One that hangs is ended, so that it holds none of the files it was given.

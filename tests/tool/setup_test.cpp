@@ -61,7 +61,8 @@ struct StandIn {
     io.run = [this](const std::vector<std::string>& args) { return Run(args); };
     io.onInterrupt = [](const std::string&) {};
     io.readLauncher = [this](const std::string& path) {
-      return path == kLauncher ? LauncherSeen{"", true, template_} : LauncherSeen{"cannot read: no such file", false, ""};
+      return path == kLauncher ? LauncherSeen{"", true, template_}
+                               : LauncherSeen{"cannot read: no such file", false, ""};
     };
     io.nameExists = [](const std::string& name) { return name == "C:\\Ed" || name == kEditor || name == kLauncher; };
     io.fullPath = [](const std::string& path) { return path; };

@@ -42,7 +42,8 @@ class FileTypes : public Launcher {
   static const std::wstring& UserClasses() {
     static const std::wstring classes = [] {
       OwnedKey key;
-      RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ, nullptr, key.Receive(), nullptr);
+      RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ, nullptr, key.Receive(),
+                      nullptr);
       return std::wstring(L"HKEY_CURRENT_USER\\Software\\Classes");
     }();
     return classes;
@@ -84,7 +85,8 @@ class FileTypes : public Launcher {
     SHELLEXECUTEINFOW run{};
     run.fMask = root ? SEE_MASK_CLASSKEY : SEE_MASK_CLASSNAME;
     OwnedKey opened;
-    if (root) RegOpenKeyExW(root, (std::wstring(L"Software\\Classes\\") + classKey).c_str(), 0, KEY_READ, opened.Receive());
+    if (root)
+      RegOpenKeyExW(root, (std::wstring(L"Software\\Classes\\") + classKey).c_str(), 0, KEY_READ, opened.Receive());
     run.hkeyClass = opened.get();
     run.lpClass = classKey;
     run.lpVerb = verb.c_str();
@@ -325,8 +327,8 @@ TEST_F(FileTypes, MenuAndSendToForTheUserRunAndComeBack) {
   ComPtr<IPersistFile> file;
   wchar_t target[MAX_PATH] = L"", icon[MAX_PATH] = L"";
   int index = -1;
-  ASSERT_TRUE(SUCCEEDED(
-      CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.ReceiveVoid())));
+  ASSERT_TRUE(
+      SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.ReceiveVoid())));
   ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.ReceiveVoid())));
   EXPECT_TRUE(SUCCEEDED(file->Load(shortcut.c_str(), STGM_READ)));
   link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
