@@ -8,6 +8,14 @@
 
 namespace {
 
+// Wine starts its desktop process (explorer.exe /desktop) for the first program that asks
+// for a window or the shell, and that process holds the program's standard streams for as
+// long as the desktop lives: a tool run by a test (register tells the shell that types
+// changed) would hold its stream files past its end, and they could not be removed. The
+// test program asks first, so that the desktop is started with its streams, and ends
+// soon after it.
+[[maybe_unused]] const HWND gDesktop = GetDesktopWindow();
+
 // Quotes one argument so that the C runtime's parser gives it back unchanged.
 std::wstring Quote(const std::wstring& arg) {
   std::wstring out = L"\"";
