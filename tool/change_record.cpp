@@ -13,6 +13,7 @@ constexpr std::uint32_t kRegBinary = 3;
 const std::string kRecordKey = "OpenerRecord";
 const std::string kLauncherValue = "Launcher";
 const std::string kSendToValue = "SendTo";
+const std::string kLaterLayout = "it was written by a later release of opener-template (layout ";
 
 void Put(std::string& out, std::uint32_t n) {
   for (int i = 0; i < 4; ++i) out += static_cast<char>(n >> (8 * i) & 0xff);
@@ -73,11 +74,16 @@ RegistryValue EncodeChange(const Change& change) {
   return {true, kRegBinary, bytes};
 }
 
-bool DecodeChange(const RegistryValue& value, Change& change) {
-  if (!value.exists || value.type != kRegBinary || value.data.empty() || value.data[0] != kRecordVersion) return false;
+std::string DecodeChange(const RegistryValue& value, Change& change) {
+  if (!value.exists || value.type != kRegBinary || value.data.empty()) return "it is no change of opener's";
+  if (static_cast<unsigned char>(value.data[0]) > kRecordVersion)
+    return kLaterLayout + std::to_string(static_cast<unsigned char>(value.data[0])) + ")";
+  if (value.data[0] != kRecordVersion) return "it is no change of opener's";
   Reader reader(std::string_view(value.data).substr(1));
-  return reader.Get(change.createdKey) && reader.Get(change.key) && reader.Get(change.name) &&
-         reader.Get(change.before) && reader.Get(change.after) && reader.AtEnd();
+  if (!reader.Get(change.createdKey) || !reader.Get(change.key) || !reader.Get(change.name) ||
+      !reader.Get(change.before) || !reader.Get(change.after))
+    return "it is cut short, or a length in it runs past its end";
+  return reader.AtEnd() ? "" : "it runs on past its last field";
 }
 
 Change* ChangeRecord::Find(const std::string& key, const std::string& name, bool createdKey) {
@@ -104,17 +110,34 @@ std::vector<ChangeRecord> LoadRecords(const Registry& classes) {
   for (const std::string& progId : classes.SubKeys("")) {
     const std::string key = RecordKeyOf(progId);
     if (!SameRegistryName(progId.substr(0, 7), "opener.") || !classes.KeyExists(key)) continue;
-    ChangeRecord record{progId,
-                        TextOfValue(classes.Read(key, kLauncherValue)),
-                        {},
-                        false,
-                        TextOfValue(classes.Read(key, kSendToValue))};
+    ChangeRecord record;
+    record.progId = progId;
+    record.launcher = TextOfValue(classes.Read(key, kLauncherValue));
+    record.sendTo = TextOfValue(classes.Read(key, kSendToValue));
     std::vector<std::string> slots = classes.ValueNames(key);
     std::sort(slots.begin(), slots.end());
+    const std::string where = classes.RootName() + "\\" + key;
+    auto damaged = [&](const std::string& why, const std::string& removal) {
+      if (!record.damage.empty()) return;
+      record.damage = why;
+      record.way = why.find(kLaterLayout) != std::string::npos
+                       ? "use the release that wrote it"
+                       : "to leave what it changed as it is and go on, remove it: reg delete " + removal + " /f";
+    };
     for (const std::string& slot : slots) {
       Change change;
-      if (IsSlotName(slot) && DecodeChange(classes.Read(key, slot), change)) record.changes.emplace_back(slot, change);
+      if (SameRegistryName(slot, kLauncherValue) || SameRegistryName(slot, kSendToValue)) continue;
+      const std::string removal = "\"" + where + "\" /v \"" + slot + "\"";
+      if (!IsSlotName(slot)) {
+        damaged("it holds a value this release does not know, \"" + slot + "\"", removal);
+      } else if (std::string why = DecodeChange(classes.Read(key, slot), change); !why.empty()) {
+        damaged("its row " + slot + " cannot be read: " + why, removal);
+      } else {
+        record.changes.emplace_back(slot, change);
+      }
     }
+    for (const std::string& sub : classes.SubKeys(key))
+      damaged("it holds a key this release does not know, \"" + sub + "\"", "\"" + where + "\\" + sub + "\"");
     records.push_back(std::move(record));
   }
   return records;

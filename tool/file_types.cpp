@@ -14,7 +14,14 @@
 //   former program, and is back byte for byte once all are gone, in any order;
 // - a key we created that another launcher wrote under is handed to that launcher;
 // - every write goes through the journal: a failure midway takes back the whole run, and
-//   says what it could not take back.
+//   says what it could not take back;
+// - one run at a time: each holds the root's lock from its first read to its last write;
+// - the records are read whole and checked first: where one cannot be trusted (a later
+//   release's layout, a row cut short, a row naming a place register never writes) the
+//   run refuses, naming it, and changes nothing;
+// - what the user set since register wrote it is the user's: registering again records it
+//   as the value to give back, and says so; a Send To shortcut register did not make is
+//   never adopted or removed.
 #include "file_types.h"
 
 #include <algorithm>
@@ -80,8 +87,19 @@ std::string FileNameMadeOf(const std::string& name) {
   return file.empty() ? "opener" : file;
 }
 
+// The text of a menu entry, "Edit with EDITOR": a single & marks a menu's shortcut key, so
+// the editor's own are doubled to be shown.
+std::string MenuText(const std::string& verb, const std::string& editorName) {
+  std::string text = verb + " with ";
+  for (char c : editorName) text += c == '&' ? std::string("&&") : std::string(1, c);
+  return text;
+}
+
+std::string ValueName(const std::string& key, const std::string& name) {
+  return key + (name.empty() ? " (default)" : " " + name);
+}
 std::string Describe(const Registry& classes, const std::string& key, const std::string& name) {
-  return classes.RootName() + "\\" + key + (name.empty() ? " (default)" : " " + name);
+  return classes.RootName() + "\\" + ValueName(key, name);
 }
 
 RegistryOutcome Refused(const std::string& error) {
@@ -100,7 +118,21 @@ RegistryOutcome Failed(RegistryJournal& journal, const std::string& error) {
   return outcome;
 }
 
-// ---- register
+// The root's lock, held from a run's first read to its last write.
+class RootLock {
+ public:
+  explicit RootLock(Registry& classes) : classes_(classes), error_(classes.Hold()) {}
+  ~RootLock() {
+    if (error_.empty()) classes_.Release();
+  }
+  RootLock(const RootLock&) = delete;
+  RootLock& operator=(const RootLock&) = delete;
+  const std::string& error() const { return error_; }
+
+ private:
+  Registry& classes_;
+  std::string error_;
+};
 
 // A value that register writes.
 struct Write {
@@ -108,14 +140,87 @@ struct Write {
   RegistryValue value;
 };
 
+std::vector<Write> RecordedValues(const Registration& registration, const std::string& progId,
+                                  const RegistryValue& icon);
+
+// Why `change` is no row register writes for the launcher of `record`, or "": a value that
+// register writes for it (for a type it takes), or a key above one.
+std::string RowError(const ChangeRecord& record, const Change& change) {
+  std::string launcher = record.launcher;
+  if (launcher.empty() && IsKeyUnder(change.key, "Applications") && change.key.size() > 13)
+    launcher = "\\" + change.key.substr(13, change.key.find('\\', 13) - 13);
+  const bool typeKey = !change.key.empty() && change.key[0] == '.';
+  const std::string type = typeKey                                       ? change.key.substr(0, change.key.find('\\'))
+                           : !change.name.empty() && change.name[0] == '.' ? change.name
+                                                                           : ".txt";
+  if (FileTypeError(type, "").empty()) {
+    const Registration every{launcher, "", "", {type}, Places{true, true, false}};
+    for (const Write& write : RecordedValues(every, record.progId, {}))
+      if (change.createdKey ? IsKeyUnder(write.key, change.key)
+                            : SameRegistryName(write.key, change.key) && SameRegistryName(write.name, change.name))
+        return "";
+  }
+  return "names " + (change.createdKey ? "the key " + change.key : ValueName(change.key, change.name)) +
+         ", where register never writes";
+}
+
+// Why no run may act on `records`, or "": the first that cannot be trusted, its row named,
+// and what the user can do.
+std::string Untrusted(const Registry& classes, std::vector<ChangeRecord>& records) {
+  for (ChangeRecord& record : records) {
+    for (const auto& [slot, change] : record.changes)
+      if (std::string why = RowError(record, change); record.damage.empty() && !why.empty()) {
+        record.damage = "its row " + slot + " " + why;
+        record.way = "to leave what it changed as it is and go on, remove it: reg delete \"" + classes.RootName() +
+                     "\\" + RecordKeyOf(record.progId) + "\" /v \"" + slot + "\" /f";
+      }
+    if (!record.damage.empty())
+      return "the record of " + (record.launcher.empty() ? record.progId : record.launcher) + " in " +
+             classes.RootName() + "\\" + RecordKeyOf(record.progId) + " cannot be trusted: " + record.damage + "; " +
+             record.way;
+  }
+  return "";
+}
+
+// The record of the launcher at `launcher` among `records`, or null: the one that names
+// it (as Windows compares paths), else the one of its class whose Launcher value register
+// never wrote (missing, or a path of another class), taken as its own and said. Refused
+// where its class holds another launcher's record.
+std::string FindMine(std::vector<ChangeRecord>& records, const std::string& launcher, ChangeRecord*& mine,
+                     std::vector<std::string>& said) {
+  const std::string progId = ClassOf(launcher);
+  mine = FindRecord(records, progId);
+  if (mine && SamePath(mine->launcher, launcher)) return "";
+  for (ChangeRecord& record : records)
+    if (SamePath(record.launcher, launcher)) {
+      mine = &record;
+      return "";
+    }
+  if (!mine) return "";
+  if (!mine->launcher.empty() && ClassOf(mine->launcher) == progId) {
+    const std::string other = mine->launcher;
+    mine = nullptr;
+    return "its class " + progId + " holds the record of " + other +
+           ", another launcher whose path gives the same class: unregister that one first";
+  }
+  said.push_back("the record in " + progId + " named " +
+                 (mine->launcher.empty() ? std::string("no launcher") : mine->launcher) +
+                 "; its class is named after this launcher's path, so it was taken as this launcher's");
+  mine->launcher = launcher;
+  mine->dirty = true;
+  return "";
+}
+
+// ---- register
+
 // The record of the launcher among `records`, added where it has none yet; refused where
 // its class is another's, or another launcher of its file name holds "Open with".
 std::string OwnRecord(const Registry& classes, std::vector<ChangeRecord>& records, const Registration& registration,
-                      ChangeRecord*& mine) {
+                      ChangeRecord*& mine, std::vector<std::string>& said) {
   const std::string& launcher = registration.launcher;
   const std::string progId = ClassOf(launcher);
-  mine = FindRecord(records, progId);
-  if ((mine && !SamePath(mine->launcher, launcher)) || (!mine && classes.KeyExists(progId)))
+  if (std::string error = FindMine(records, launcher, mine, said); !error.empty()) return error;
+  if (!mine && classes.KeyExists(progId))
     return "the class " + progId + " is there already, and is not this launcher's";
   for (const ChangeRecord& other : records)
     for (const auto& [slot, change] : other.changes)
@@ -124,34 +229,48 @@ std::string OwnRecord(const Registry& classes, std::vector<ChangeRecord>& record
                ", and Windows knows a program in \"Open with\" by its file name alone: give this copy a file name of "
                "its own, or unregister the other first";
   if (!mine) {
-    records.push_back({progId, launcher, {}, true, ""});
+    ChangeRecord fresh;
+    fresh.progId = progId;
+    fresh.launcher = launcher;
+    fresh.dirty = true;
+    records.push_back(fresh);
     mine = &records.back();
   }
   return "";
 }
 
-// The Send To shortcut: the one register made before, else one named after the editor, or
-// after the launcher too where another program has that name.
+// The Send To shortcut, named after the editor, or after the launcher too where another
+// program's shortcut has that name: `shortcut`, or none where a shortcut of the user's own
+// starts the launcher already (said). Refused where the folder is not there, or both names
+// are taken, naming them.
 std::string ChooseShortcut(const Shortcuts& shortcuts, const Registration& registration, const ChangeRecord& mine,
-                           std::string& shortcut) {
+                           std::string& shortcut, std::vector<std::string>& said) {
   const std::string folder = shortcuts.Folder();
-  if (folder.empty()) return "this Windows has no Send To folder";
+  if (folder.empty()) return "Windows names no Send To folder for this user";
+  if (!shortcuts.FolderExists())
+    return "the Send To folder, " + folder + ", is not there: make it, or point Send To at a folder that is";
   const std::string name = FileNameMadeOf(registration.editorName);
+  std::string inTheWay;
   for (const std::string& candidate :
-       {mine.sendTo, folder + name + ".lnk",
-        folder + name + " (" + WithoutExe(FileNameOf(registration.launcher)) + ").lnk"}) {
-    const std::string target = candidate.empty() ? "" : shortcuts.TargetOf(candidate);
-    if (!candidate.empty() && (target.empty() || SamePath(target, registration.launcher))) {
+       {folder + name + ".lnk", folder + name + " (" + WithoutExe(FileNameOf(registration.launcher)) + ").lnk"}) {
+    const std::string target = shortcuts.TargetOf(candidate);
+    if (target.empty() || SamePath(candidate, mine.sendTo)) {
       shortcut = candidate;
       return "";
     }
+    if (SamePath(target, registration.launcher)) {
+      said.push_back("Send To: your own shortcut " + candidate +
+                     " starts the launcher already; it stays yours, and unregister leaves it");
+      return "";
+    }
+    inTheWay += (inTheWay.empty() ? "" : " and ") + candidate + (target == "?" ? " (no shortcut)" : " (to " + target + ")");
   }
-  return "the Send To folder has shortcuts of the editor's name to other programs";
+  return "the Send To folder has " + inTheWay + ": rename or remove one of them";
 }
 
 // The values of the launcher's own class, removed whole with it.
-std::vector<Write> OwnClassValues(const Registration& registration, const RegistryValue& icon) {
-  const std::string progId = ClassOf(registration.launcher);
+std::vector<Write> OwnClassValues(const Registration& registration, const std::string& progId,
+                                  const RegistryValue& icon) {
   std::vector<Write> own = {
       {progId, "", StringValue(registration.editorName + " file (opener)")},
       {progId + "\\shell\\open\\command", "", StringValue("\"" + registration.launcher + "\" \"%1\"")}};
@@ -160,9 +279,10 @@ std::vector<Write> OwnClassValues(const Registration& registration, const Regist
 }
 
 // The values outside its class, each recorded: "Open with", the types, the menus.
-std::vector<Write> RecordedValues(const Registration& registration, const RegistryValue& icon) {
+std::vector<Write> RecordedValues(const Registration& registration, const std::string& progId,
+                                  const RegistryValue& icon) {
   const std::string& launcher = registration.launcher;
-  const std::string progId = ClassOf(launcher), appKey = AppKeyOf(launcher);
+  const std::string appKey = AppKeyOf(launcher);
   const RegistryValue command = StringValue("\"" + launcher + "\" \"%1\"");
   std::vector<Write> recorded;
   if (!registration.types.empty())
@@ -174,7 +294,7 @@ std::vector<Write> RecordedValues(const Registration& registration, const Regist
     recorded.push_back({appKey + "\\SupportedTypes", type, StringValue("")});
   }
   auto entry = [&](const std::string& key, const std::string& verb, const char* parameter) {
-    recorded.push_back({key, "MUIVerb", StringValue(verb + " with " + registration.editorName)});
+    recorded.push_back({key, "MUIVerb", StringValue(MenuText(verb, registration.editorName))});
     recorded.push_back({key, "Icon", icon});
     recorded.push_back({key + "\\command", "", StringValue("\"" + launcher + "\" \"" + parameter + "\"")});
   };
@@ -189,14 +309,36 @@ std::vector<Write> RecordedValues(const Registration& registration, const Regist
   return recorded;
 }
 
-// Writes `writes`; with `record`, each key created and each value's first state recorded.
-std::string WriteValues(RegistryJournal& journal, const std::vector<Write>& writes, ChangeRecord* record) {
+// Whether a launcher's record among `records` but `mine` wrote `value` there.
+bool AnotherWrote(const std::vector<ChangeRecord>& records, const ChangeRecord& mine, const std::string& key,
+                  const std::string& name, const RegistryValue& value) {
+  for (const ChangeRecord& other : records)
+    for (const auto& [slot, theirs] : other.changes)
+      if (&other != &mine && !theirs.createdKey && SameRegistryName(theirs.key, key) &&
+          SameRegistryName(theirs.name, name) && theirs.after == value)
+        return true;
+  return false;
+}
+
+// Writes `writes`; with `record` (one of `records`), each key created and each value's
+// first state recorded, and a value the user set since register wrote it recorded as the
+// one to give back, and said.
+std::string WriteValues(RegistryJournal& journal, const std::vector<Write>& writes, ChangeRecord* record,
+                        const std::vector<ChangeRecord>& records, std::vector<std::string>& said) {
   for (const Write& write : writes) {
     std::vector<std::string> created;
     if (std::string error = journal.CreateKeys(write.key, &created); !error.empty()) return error;
     if (record) {
       for (const std::string& key : created) record->Add({true, key, "", {}, {}});
       if (Change* change = record->Find(write.key, write.name, false)) {
+        const RegistryValue now = journal.registry().Read(write.key, write.name);
+        if (now != change->after && now != write.value &&
+            !AnotherWrote(records, *record, write.key, write.name, now)) {
+          change->before = now;
+          record->dirty = true;
+          said.push_back("took " + Describe(journal.registry(), write.key, write.name) +
+                         " back from what it was set to since; unregister gives that back");
+        }
         record->dirty = record->dirty || change->after != write.value;
         change->after = write.value;
       } else {
@@ -220,8 +362,11 @@ RegistryOutcome WhatGoes(const ChangeRecord& mine, const Unregistration& what) {
   for (const std::string& type : what.types)
     if (!HoldsRegistryName(held, type))
       outcome.said.push_back(type + ": not registered for this launcher, left as it is");
-  for (const PlaceName& place : kPlaceNames)
+  for (const PlaceName& place : kPlaceNames) {
     outcome.places.*place.flag = places.*place.flag && (!named || what.places.*place.flag);
+    if (what.places.*place.flag && !(places.*place.flag))
+      outcome.said.push_back(std::string(place.words) + ": not registered for this launcher, left as it is");
+  }
   for (const std::string& type : held)
     if (!named || HoldsRegistryName(what.types, type)) outcome.types.push_back(type);
   return outcome;
@@ -370,6 +515,9 @@ std::string Pathext() {
 }
 
 std::string LauncherPathError(const std::string& launcher) {
+  if (const std::size_t length = Utf16Length(launcher); length > kLongestPath)
+    return "the launcher's path is " + std::to_string(length) + " characters long, and Windows starts no program " +
+           "whose path is longer than " + std::to_string(kLongestPath) + ": move it to a shorter path";
   if (launcher.find('%') == std::string::npos) return "";
   return "the launcher's path holds a %, and the shell puts its own text in place of %1 to %9, %*, %L, %V and the "
          "like in a file type's command, so Windows would start something else; move the launcher to a folder "
@@ -395,19 +543,27 @@ std::string ClassOf(const std::string& launcher) {
 RegistryOutcome RegisterLauncher(Registry& classes, Shortcuts& shortcuts, const Registration& registration) {
   const std::string& launcher = registration.launcher;
   if (std::string error = LauncherPathError(launcher); !error.empty()) return Refused(error);
+  const RootLock lock(classes);
+  if (!lock.error().empty()) return Refused(lock.error());
   std::vector<ChangeRecord> records = LoadRecords(classes);
+  RegistryOutcome outcome;
   ChangeRecord* mine = nullptr;
-  if (std::string error = OwnRecord(classes, records, registration, mine); !error.empty()) return Refused(error);
+  if (std::string error = OwnRecord(classes, records, registration, mine, outcome.said); !error.empty())
+    return Refused(error);
+  if (std::string error = Untrusted(classes, records); !error.empty()) return Refused(error);
   std::string shortcut;
   if (registration.places.sendTo)
-    if (std::string error = ChooseShortcut(shortcuts, registration, *mine, shortcut); !error.empty())
+    if (std::string error = ChooseShortcut(shortcuts, registration, *mine, shortcut, outcome.said); !error.empty())
       return Refused(error);
 
   const RegistryValue icon =
       StringValue("\"" + (registration.editor.empty() ? launcher : registration.editor) + "\",0");
   RegistryJournal journal(classes);
-  std::string error = WriteValues(journal, OwnClassValues(registration, icon), nullptr);
-  if (error.empty()) error = WriteValues(journal, RecordedValues(registration, icon), mine);
+  const std::string formerShortcut = mine->sendTo;
+  std::string error = WriteValues(journal, OwnClassValues(registration, mine->progId, icon), nullptr, records,
+                                  outcome.said);
+  if (error.empty())
+    error = WriteValues(journal, RecordedValues(registration, mine->progId, icon), mine, records, outcome.said);
   if (error.empty() && !shortcut.empty()) {
     mine->dirty = mine->dirty || mine->sendTo != shortcut;
     mine->sendTo = shortcut;
@@ -416,20 +572,32 @@ RegistryOutcome RegisterLauncher(Registry& classes, Shortcuts& shortcuts, const 
   // The shortcut last: a failure there takes the registry back too.
   if (error.empty() && !shortcut.empty() && !SamePath(shortcuts.TargetOf(shortcut), launcher))
     error = shortcuts.Make(shortcut, launcher, registration.editor);
-  return error.empty() ? RegistryOutcome{} : Failed(journal, error);
+  if (!error.empty()) return Failed(journal, error);
+  // The shortcut of the editor's former name, once the one of its new name is there.
+  if (!shortcut.empty() && !formerShortcut.empty() && !SamePath(formerShortcut, shortcut) &&
+      SamePath(shortcuts.TargetOf(formerShortcut), launcher))
+    if (std::string left = shortcuts.Remove(formerShortcut); !left.empty()) outcome.said.push_back(left);
+  return outcome;
 }
 
 RegistryOutcome UnregisterLauncher(Registry& classes, Shortcuts& shortcuts, const std::string& launcher,
                                    const Unregistration& what) {
+  const RootLock lock(classes);
+  if (!lock.error().empty()) return Refused(lock.error());
   std::vector<ChangeRecord> records = LoadRecords(classes);
-  ChangeRecord* mine = FindRecord(records, ClassOf(launcher));
-  if (!mine || !SamePath(mine->launcher, launcher)) {
+  std::vector<std::string> found;
+  ChangeRecord* mine = nullptr;
+  if (std::string error = FindMine(records, launcher, mine, found); !error.empty()) return Refused(error);
+  if (!mine) {
     RegistryOutcome outcome;
     outcome.nothingRegistered = true;
     return outcome;
   }
+  if (std::string error = Untrusted(classes, records); !error.empty()) return Refused(error);
   RegistryOutcome outcome = WhatGoes(*mine, what);
+  outcome.said.insert(outcome.said.begin(), found.begin(), found.end());
   const bool all = TakesAll(*mine, outcome);
+  outcome.classGone = all;
   const std::vector<bool> goes = ChangesThatGo(*mine, outcome);
 
   RegistryJournal journal(classes);
@@ -442,9 +610,13 @@ RegistryOutcome UnregisterLauncher(Registry& classes, Shortcuts& shortcuts, cons
   const std::string shortcut = outcome.places.sendTo ? mine->sendTo : "";
   if (outcome.places.sendTo) mine->sendTo.clear();
   if (error.empty()) error = SaveRecords(journal, records, *mine, goes, all);
-  // The shortcut last, and only while it is still the one register made.
+  if (!all) outcome.left = InWords(TypesOf(*mine), PlacesOf(*mine));
+  // The shortcut last, and only while it is one in the Send To folder that starts the launcher.
   if (error.empty() && !shortcut.empty()) {
-    if (SamePath(shortcuts.TargetOf(shortcut), launcher))
+    if (!SamePath(FolderOf(shortcut), shortcuts.Folder()) || !SamePath(shortcut.substr(shortcut.size() - std::min<std::size_t>(4, shortcut.size())), ".lnk"))
+      outcome.said.push_back("left " + shortcut + " as it is: it is no shortcut in the Send To folder, " +
+                             shortcuts.Folder());
+    else if (SamePath(shortcuts.TargetOf(shortcut), launcher))
       error = shortcuts.Remove(shortcut);
     else
       outcome.said.push_back("left " + shortcut + " as it is: it no longer starts the launcher");
@@ -455,8 +627,9 @@ RegistryOutcome UnregisterLauncher(Registry& classes, Shortcuts& shortcuts, cons
 bool RegisteredFor(const Registry& classes, const std::string& launcher, std::vector<std::string>& types,
                    Places& places) {
   std::vector<ChangeRecord> records = LoadRecords(classes);
-  const ChangeRecord* record = FindRecord(records, ClassOf(launcher));
-  if (!record || !SamePath(record->launcher, launcher)) return false;
+  std::vector<std::string> said;
+  ChangeRecord* record = nullptr;
+  if (!FindMine(records, launcher, record, said).empty() || !record) return false;
   types = TypesOf(*record);
   places = PlacesOf(*record);
   return true;

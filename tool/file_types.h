@@ -22,6 +22,7 @@
 // part: registry_windows.cpp, send_to_windows.cpp, each with its _none.cpp twin.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,8 @@ struct RegistryOutcome {
   bool nothingRegistered = false;  // unregister: the launcher has no record in this root
   std::vector<std::string> types;  // unregister: the types it gave back
   Places places;                   // unregister: the places it gave back
+  bool classGone = false;          // unregister: its own class went too, with its record
+  std::string left;                // unregister: what it still holds, in words (InWords)
 };
 
 // What is wrong with `type` as a file type to register, or "": a dot and 1 to 30
@@ -81,9 +84,11 @@ struct RegistryOutcome {
 // The PATHEXT variable's value here, "" where it is not set.
 std::string Pathext();
 
-// What forbids a file type's command to start the launcher at `launcher`, or "": the
-// shell fills %1, %*, %L, %V and the like in a command, so a path that holds a % is
-// changed before Windows starts it.
+// What forbids a file type's command to start the launcher at `launcher`, or "": a path
+// longer than kLongestPath UTF-16 units (MAX_PATH with its NUL: a double-click would
+// fail), and a path that holds a % (the shell fills %1, %*, %L, %V and the like in a
+// command, so the path would be changed before Windows starts it).
+inline constexpr std::size_t kLongestPath = 259;
 [[nodiscard]] std::string LauncherPathError(const std::string& launcher);
 
 // The class register writes for the launcher at `launcher` (its full path): a valid

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "name_case.h"
 #include "path_fold.h"
 
 std::string FolderOf(std::string_view path) { return std::string(path.substr(0, path.find_last_of("\\/") + 1)); }
@@ -14,7 +15,8 @@ std::string WithoutExe(std::string_view name) {
 }
 
 bool SamePath(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return FoldedPathCharacter(x) == FoldedPathCharacter(y);
-         });
+  std::string slashesA(a), slashesB(b);
+  std::replace(slashesA.begin(), slashesA.end(), '/', '\\');
+  std::replace(slashesB.begin(), slashesB.end(), '/', '\\');
+  return SameNameIgnoringCase(slashesA, slashesB);
 }

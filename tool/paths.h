@@ -1,5 +1,5 @@
 // Paths as text: their folder and file name, ".exe" dropped, and two spellings compared as
-// Windows compares paths (ASCII case and the two separators folded). Portable.
+// Windows compares paths (case, beyond ASCII, and the two separators folded). Portable.
 #pragma once
 
 #include <string>

@@ -23,13 +23,14 @@ int ReadTypes(const Options& options, std::vector<std::string>& types) {
   return 0;
 }
 
-// For each type, what Windows now starts for it, and a choice of the user's that comes first.
-std::string WhatWindowsStarts(const std::string& launcher, const std::vector<std::string>& types) {
+// For each type, what Windows now starts for it; after register, a choice of the user's
+// that comes first, and how to give the type to the launcher all the same.
+std::string WhatWindowsStarts(const std::string& launcher, const std::vector<std::string>& types, bool registered) {
   std::string out;
   for (const std::string& type : types) {
     const TypeAnswer answer = AskWindowsAbout(type);
     out += type + ": Windows starts " + (answer.command.empty() ? "nothing" : Printable(answer.command)) + "\n";
-    if (!answer.userChoice.empty() && answer.userChoice != ClassOf(launcher))
+    if (registered && !answer.userChoice.empty() && answer.userChoice != ClassOf(launcher))
       out += "  but " + std::string(kUserChoiceComesFirst) + " (" + Printable(answer.userChoice) +
              "), and no program may change that choice: right-click a " + type +
              " file, \"Open with\", \"Choose another app\", pick " + Printable(FileNameOf(launcher)) +
@@ -84,7 +85,7 @@ int Register(const Options& options) {
   const RegistryOutcome outcome = RegisterLauncher(*OpenClasses(options.allUsers), *OpenSendTo(), registration);
   if (!outcome.error.empty()) return Refuse(path, outcome.error);
   TellShellAssociationsChanged();
-  return Print(WhatWindowsStarts(registration.launcher, registration.types) +
+  return Print(WhatWindowsStarts(registration.launcher, registration.types, true) +
                    WhatWasSetUp(registration.places, registration.editorName, options.allUsers) + Said(outcome.said),
                "what Windows starts");
 }
@@ -114,7 +115,17 @@ int Unregister(const Options& options) {
   }
   TellShellAssociationsChanged();
   const std::string gone = InWords(outcome.types, outcome.places);
-  std::string out = Printable(launcher) + ": unregistered " +
-                    (gone.empty() ? "its own class (it had nothing left)" : Printable(gone)) + "\n";
-  return Print(out + WhatWindowsStarts(launcher, outcome.types) + Said(outcome.said), "what was removed");
+  std::string out = Printable(launcher) + ": ";
+  if (!gone.empty())
+    out += "unregistered " + Printable(gone) + (outcome.classGone ? "" : "; it stays registered for " + Printable(outcome.left));
+  else
+    out += outcome.classGone ? "unregistered its own class (it had nothing left)"
+                             : "nothing was unregistered; it stays registered for " + Printable(outcome.left);
+  out += "\n" + WhatWindowsStarts(launcher, outcome.types, false) + Said(outcome.said);
+  // Registered in the other root too: say so, with the command for it.
+  if (const std::string there = RegisteredWhere(*OpenClasses(!options.allUsers), launcher); !there.empty())
+    out += "note: it is also registered " + std::string(options.allUsers ? "for you alone" : "for all users") + " (" +
+           Printable(there) + "); to unregister that too: \"" + Printable(OwnProgramPath()) + "\" unregister \"" +
+           Printable(launcher) + "\"" + (options.allUsers ? "" : " --all-users") + "\n";
+  return Print(out, "what was removed");
 }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "path_fold.h"
+#include "name_case.h"
 #include "utf8.h"
 
 RegistryValue StringValue(std::string_view text) {
@@ -26,10 +26,7 @@ std::string TextOfValue(const RegistryValue& value) {
   return Utf8OfUnits(units);
 }
 
-bool SameRegistryName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
-}
+bool SameRegistryName(std::string_view a, std::string_view b) { return SameNameIgnoringCase(a, b); }
 
 bool HoldsRegistryName(const std::vector<std::string>& names, std::string_view name) {
   return std::any_of(names.begin(), names.end(), [&](const std::string& held) { return SameRegistryName(held, name); });

@@ -31,7 +31,7 @@ RegistryValue EmptyNoneValue();
 // The text of a REG_SZ value, as UTF-8 (up to its first NUL); "" for any other value.
 std::string TextOfValue(const RegistryValue& value);
 
-// Whether two key or value names are one for the registry (ASCII case folded).
+// Whether two key or value names are one for the registry (case folded as Windows folds it).
 bool SameRegistryName(std::string_view a, std::string_view b);
 // Whether `names` holds `name`, as the registry compares names.
 bool HoldsRegistryName(const std::vector<std::string>& names, std::string_view name);
@@ -58,6 +58,11 @@ class Registry {
   [[nodiscard]] virtual std::string DeleteKey(const std::string& key) = 0;
   // The root's name in messages: HKEY_CURRENT_USER\Software\Classes.
   virtual std::string RootName() const = 0;
+  // Takes the root's lock, so that one run at a time reads and writes the records in it:
+  // another run's lock is waited for a bounded time. Returns "" once it is held (until
+  // Release), or why it is not, naming the lock.
+  [[nodiscard]] virtual std::string Hold() = 0;
+  virtual void Release() = 0;
 };
 
 // The user's classes, or with `allUsers` the machine's; null where there is no registry.

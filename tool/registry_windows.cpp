@@ -1,6 +1,7 @@
 // The registry with the Win32 calls: a root of classes (HKEY_CURRENT_USER's or
 // HKEY_LOCAL_MACHINE's Software\Classes) for the decisions of file_types.cpp.
 #include <windows.h>
+#include <sddl.h>
 
 #include <vector>
 
@@ -90,6 +91,30 @@ class WindowsClasses : public Registry {
   }
   std::string RootName() const override { return rootName_ + "\\Software\\Classes"; }
 
+  // A mutex of the session-wide namespace, so that the runs of every session share it:
+  // per user for the user's classes (named by the user's SID), one for the machine's.
+  // Any signed-in user may wait on it and release it; an abandoned one is taken over.
+  std::string Hold() override {
+    const std::wstring name = Utf16(LockName());
+    LocalMemory<void> security;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
+    if (ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x100001;;;AU)",
+                                                             SDDL_REVISION_1, security.Receive(), nullptr))
+      attributes.lpSecurityDescriptor = security.get();
+    lock_ = OwnedHandle(CreateMutexW(&attributes, FALSE, name.c_str()));
+    if (!lock_) lock_ = OwnedHandle(OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str()));
+    if (!lock_) return "cannot take the lock " + LockName() + ": " + ErrorText(GetLastError());
+    const DWORD waited = WaitForSingleObject(lock_.get(), kLockWaitSeconds * 1000);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return "";
+    lock_.Reset();
+    return "another run of opener-template is changing " + RootName() + " and held its lock (" + LockName() +
+           ") for " + std::to_string(kLockWaitSeconds) + " s; try again once it has ended";
+  }
+  void Release() override {
+    if (lock_) ReleaseMutex(lock_.get());
+    lock_.Reset();
+  }
+
  private:
   static std::wstring Path(const std::string& key) {
     return L"Software\\Classes" + (key.empty() ? std::wstring() : L"\\" + Utf16(key));
@@ -105,8 +130,24 @@ class WindowsClasses : public Registry {
            (error == ERROR_ACCESS_DENIED ? " (run it as an administrator)" : "");
   }
 
+  static constexpr DWORD kLockWaitSeconds = 10;
+
+  std::string LockName() const {
+    std::string owner = "machine";
+    OwnedHandle token;
+    std::vector<char> user(512);
+    DWORD size = 0;
+    LocalMemory<wchar_t> sid;
+    if (root_ == HKEY_CURRENT_USER && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive()) &&
+        GetTokenInformation(token.get(), TokenUser, user.data(), static_cast<DWORD>(user.size()), &size) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, sid.Receive()))
+      owner = Utf8(sid.get());
+    return "Global\\opener-template.classes." + owner;
+  }
+
   HKEY root_;
   std::string rootName_;
+  OwnedHandle lock_;
 };
 
 }  // namespace

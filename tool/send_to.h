@@ -8,8 +8,10 @@
 class Shortcuts {
  public:
   virtual ~Shortcuts() = default;
-  // The folder, with its last separator; "" where there is none.
+  // The folder as Windows names it, with its last separator; "" where it names none.
   virtual std::string Folder() const = 0;
+  // Whether that folder is there.
+  virtual bool FolderExists() const = 0;
   // The full path of the program the shortcut at `path` starts; "" where there is no file
   // there, "?" where it is no shortcut that can be read.
   virtual std::string TargetOf(const std::string& path) const = 0;

@@ -21,8 +21,13 @@ class SendToFolder : public Shortcuts {
 
   std::string Folder() const override {
     TaskMemory<wchar_t> path;
-    if (FAILED(SHGetKnownFolderPath(FOLDERID_SendTo, 0, nullptr, path.Receive())) || !path) return "";
+    if (FAILED(SHGetKnownFolderPath(FOLDERID_SendTo, KF_FLAG_DONT_VERIFY, nullptr, path.Receive())) || !path)
+      return "";
     return Utf8(path.get()) + "\\";
+  }
+  bool FolderExists() const override {
+    const DWORD attributes = GetFileAttributesW(Utf16(Folder()).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
   }
   std::string TargetOf(const std::string& path) const override {
     const std::wstring wide = Utf16(path);

@@ -2,6 +2,7 @@
 // take: register and unregister's model test, and setup's dialogue.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -9,11 +10,21 @@
 #include "file_types.h"
 #include "path_fold.h"
 
-inline std::string Fold(const std::string& name) { return AsciiLower(name); }
+// A name folded as Windows folds it, for the letters the tests use: ASCII and Latin-1.
+inline std::string Fold(const std::string& name) {
+  std::string folded = AsciiLower(name);
+  for (std::size_t i = 0; i + 1 < folded.size(); ++i)
+    if (folded[i] == '\xc3' && static_cast<unsigned char>(folded[i + 1]) >= 0x80 &&
+        static_cast<unsigned char>(folded[i + 1]) <= 0x9e && folded[i + 1] != '\x97')
+      folded[i + 1] = static_cast<char>(folded[i + 1] + 0x20);
+  return folded;
+}
 
 // Keys by their folded path, each with its name as written and its values; the root "" is
 // always there. With `failIn` set, that many writes succeed and the next one fails (with
-// `failOn`, every one after it too: a registry gone read-only midway).
+// `failOn`, every one after it too: a registry gone read-only midway). Its lock is held
+// or not; `onFirstWrite` runs once, before the first write made while it is held: the
+// moment another run would come between a run's reads and its writes.
 class MemoryRegistry : public Registry {
  public:
   struct Key {
@@ -25,6 +36,8 @@ class MemoryRegistry : public Registry {
   int failIn = -1;
   bool failOn = false;
   bool failed = false;  // a write was made to fail
+  bool held = false;
+  std::function<void()> onFirstWrite;
 
   RegistryValue Read(const std::string& key, const std::string& name) const override {
     auto k = keys.find(Fold(key));
@@ -71,6 +84,12 @@ class MemoryRegistry : public Registry {
     return "";
   }
   std::string RootName() const override { return "HKEY_CURRENT_USER\\Software\\Classes"; }
+  std::string Hold() override {
+    if (held) return "another run holds the lock";
+    held = true;
+    return "";
+  }
+  void Release() override { held = false; }
 
   void Set(const std::string& key, const std::string& name, const RegistryValue& value) {
     for (std::size_t end = key.find('\\');; end = key.find('\\', end + 1)) {
@@ -82,6 +101,7 @@ class MemoryRegistry : public Registry {
 
  private:
   bool Fails() {
+    if (held && onFirstWrite) std::exchange(onFirstWrite, nullptr)();
     if (failed && failOn) return true;
     failed = failed || failIn == 0;
     return failIn >= 0 && failIn-- == 0;
@@ -93,7 +113,9 @@ class MemoryShortcuts : public Shortcuts {
  public:
   std::map<std::string, std::string> links;
   bool fail = false;
+  bool folderExists = true;
   std::string Folder() const override { return "C:\\Users\\u\\SendTo\\"; }
+  bool FolderExists() const override { return folderExists; }
   std::string TargetOf(const std::string& path) const override {
     auto link = links.find(Fold(path));
     return link == links.end() ? "" : link->second;
