@@ -143,37 +143,42 @@ struct Write {
 std::vector<Write> RecordedValues(const Registration& registration, const std::string& progId,
                                   const RegistryValue& icon);
 
-// Why `change` is no row register writes for the launcher of `record`, or "": a value that
-// register writes for it (for a type it takes), or a key above one.
-std::string RowError(const ChangeRecord& record, const Change& change) {
-  std::string launcher = record.launcher;
-  if (launcher.empty() && IsKeyUnder(change.key, "Applications") && change.key.size() > 13)
-    launcher = "\\" + change.key.substr(13, change.key.find('\\', 13) - 13);
-  const bool typeKey = !change.key.empty() && change.key[0] == '.';
-  const std::string type = typeKey                                       ? change.key.substr(0, change.key.find('\\'))
-                           : !change.name.empty() && change.name[0] == '.' ? change.name
-                                                                           : ".txt";
-  if (FileTypeError(type, "").empty()) {
-    const Registration every{launcher, "", "", {type}, Places{true, true, false}};
-    for (const Write& write : RecordedValues(every, record.progId, {}))
-      if (change.createdKey ? IsKeyUnder(write.key, change.key)
-                            : SameRegistryName(write.key, change.key) && SameRegistryName(write.name, change.name))
-        return "";
+// Why a row of `record` is no row register writes for its launcher, or "": a value that
+// register writes for it (for a type it takes), or a key above one; the first such row.
+std::string RowError(const ChangeRecord& record, std::string& slot) {
+  Registration every{record.launcher, "", "", {}, Places{true, true, false}};
+  for (const auto& [row, change] : record.changes) {
+    if (every.launcher.empty() && IsKeyUnder(change.key, "Applications") && change.key.size() > 13)
+      every.launcher = "\\" + change.key.substr(13, change.key.find('\\', 13) - 13);
+    const std::string type = !change.key.empty() && change.key[0] == '.' ? change.key.substr(0, change.key.find('\\'))
+                                                                         : change.name;
+    if (!type.empty() && type[0] == '.' && FileTypeError(type, "").empty() && !HoldsRegistryName(every.types, type))
+      every.types.push_back(type);
   }
-  return "names " + (change.createdKey ? "the key " + change.key : ValueName(change.key, change.name)) +
-         ", where register never writes";
+  const std::vector<Write> writes = RecordedValues(every, record.progId, {});
+  for (const auto& [row, change] : record.changes) {
+    const bool written = std::any_of(writes.begin(), writes.end(), [&](const Write& write) {
+      return change.createdKey ? IsKeyUnder(write.key, change.key)
+                               : SameRegistryName(write.key, change.key) && SameRegistryName(write.name, change.name);
+    });
+    if (written) continue;
+    slot = row;
+    return "names " + (change.createdKey ? "the key " + change.key : ValueName(change.key, change.name)) +
+           ", where register never writes";
+  }
+  return "";
 }
 
 // Why no run may act on `records`, or "": the first that cannot be trusted, its row named,
 // and what the user can do.
 std::string Untrusted(const Registry& classes, std::vector<ChangeRecord>& records) {
   for (ChangeRecord& record : records) {
-    for (const auto& [slot, change] : record.changes)
-      if (std::string why = RowError(record, change); record.damage.empty() && !why.empty()) {
-        record.damage = "its row " + slot + " " + why;
-        record.way = "to leave what it changed as it is and go on, remove it: reg delete \"" + classes.RootName() +
-                     "\\" + RecordKeyOf(record.progId) + "\" /v \"" + slot + "\" /f";
-      }
+    std::string slot;
+    if (std::string why = RowError(record, slot); record.damage.empty() && !why.empty()) {
+      record.damage = "its row " + slot + " " + why;
+      record.way = "to leave what it changed as it is and go on, remove it: reg delete \"" + classes.RootName() + "\\" +
+                   RecordKeyOf(record.progId) + "\" /v \"" + slot + "\" /f";
+    }
     if (!record.damage.empty())
       return "the record of " + (record.launcher.empty() ? record.progId : record.launcher) + " in " +
              classes.RootName() + "\\" + RecordKeyOf(record.progId) + " cannot be trusted: " + record.damage + "; " +
@@ -214,12 +219,14 @@ std::string FindMine(std::vector<ChangeRecord>& records, const std::string& laun
 // ---- register
 
 // The record of the launcher among `records`, added where it has none yet; refused where
-// its class is another's, or another launcher of its file name holds "Open with".
+// a record cannot be trusted, its class is another's, or another launcher of its file
+// name holds "Open with".
 std::string OwnRecord(const Registry& classes, std::vector<ChangeRecord>& records, const Registration& registration,
                       ChangeRecord*& mine, std::vector<std::string>& said) {
   const std::string& launcher = registration.launcher;
   const std::string progId = ClassOf(launcher);
   if (std::string error = FindMine(records, launcher, mine, said); !error.empty()) return error;
+  if (std::string error = Untrusted(classes, records); !error.empty()) return error;
   if (!mine && classes.KeyExists(progId))
     return "the class " + progId + " is there already, and is not this launcher's";
   for (const ChangeRecord& other : records)
@@ -309,20 +316,35 @@ std::vector<Write> RecordedValues(const Registration& registration, const std::s
   return recorded;
 }
 
-// Whether a launcher's record among `records` but `mine` wrote `value` there.
-bool AnotherWrote(const std::vector<ChangeRecord>& records, const ChangeRecord& mine, const std::string& key,
-                  const std::string& name, const RegistryValue& value) {
+// The change of another launcher's among `records` (not `mine`) that wrote `value` there;
+// null where none did.
+const Change* WrittenByAnother(const std::vector<ChangeRecord>& records, const ChangeRecord& mine,
+                               const std::string& key, const std::string& name, const RegistryValue& value) {
   for (const ChangeRecord& other : records)
     for (const auto& [slot, theirs] : other.changes)
       if (&other != &mine && !theirs.createdKey && SameRegistryName(theirs.key, key) &&
           SameRegistryName(theirs.name, name) && theirs.after == value)
-        return true;
+        return &theirs;
+  return nullptr;
+}
+
+// Whether the value `now` of `mine`'s `change` was written over it by other launchers, one
+// over the other (their chain reaches down to what `mine` wrote).
+bool WrittenOverMine(const std::vector<ChangeRecord>& records, const ChangeRecord& mine, const Change& change,
+                     RegistryValue now) {
+  for (std::size_t link = 0; link < records.size(); ++link) {
+    const Change* theirs = WrittenByAnother(records, mine, change.key, change.name, now);
+    if (!theirs) return false;
+    if (theirs->before == change.after) return true;
+    now = theirs->before;
+  }
   return false;
 }
 
 // Writes `writes`; with `record` (one of `records`), each key created and each value's
-// first state recorded, and a value the user set since register wrote it recorded as the
-// one to give back, and said.
+// first state recorded. A value that is no longer what the record wrote, and not another
+// launcher's written over it, is what is now under ours: the user's (said), or another
+// launcher's that took it from someone else; it becomes the one to give back.
 std::string WriteValues(RegistryJournal& journal, const std::vector<Write>& writes, ChangeRecord* record,
                         const std::vector<ChangeRecord>& records, std::vector<std::string>& said) {
   for (const Write& write : writes) {
@@ -332,12 +354,12 @@ std::string WriteValues(RegistryJournal& journal, const std::vector<Write>& writ
       for (const std::string& key : created) record->Add({true, key, "", {}, {}});
       if (Change* change = record->Find(write.key, write.name, false)) {
         const RegistryValue now = journal.registry().Read(write.key, write.name);
-        if (now != change->after && now != write.value &&
-            !AnotherWrote(records, *record, write.key, write.name, now)) {
+        if (now != change->after && now != write.value && !WrittenOverMine(records, *record, *change, now)) {
           change->before = now;
           record->dirty = true;
-          said.push_back("took " + Describe(journal.registry(), write.key, write.name) +
-                         " back from what it was set to since; unregister gives that back");
+          if (!WrittenByAnother(records, *record, write.key, write.name, now))
+            said.push_back("took " + Describe(journal.registry(), write.key, write.name) +
+                           " back from what it was set to since; unregister gives that back");
         }
         record->dirty = record->dirty || change->after != write.value;
         change->after = write.value;
@@ -550,7 +572,6 @@ RegistryOutcome RegisterLauncher(Registry& classes, Shortcuts& shortcuts, const 
   ChangeRecord* mine = nullptr;
   if (std::string error = OwnRecord(classes, records, registration, mine, outcome.said); !error.empty())
     return Refused(error);
-  if (std::string error = Untrusted(classes, records); !error.empty()) return Refused(error);
   std::string shortcut;
   if (registration.places.sendTo)
     if (std::string error = ChooseShortcut(shortcuts, registration, *mine, shortcut, outcome.said); !error.empty())

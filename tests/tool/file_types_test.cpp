@@ -1,9 +1,11 @@
 // register and unregister's decisions against a registry in memory: random sequences of
-// three launchers (and a fourth of the same file name as the first) on two types.
+// three launchers (and a fourth of the same file name as the first) on two types, with
+// the user's own changes between them, records damaged, and runs that come between.
 #include "file_types.h"
 
 #include <gtest/gtest.h>
 
+#include "change_record.h"
 #include "memory_registry.h"
 #include "rows.h"
 
@@ -55,6 +57,46 @@ void ExpectNoDanglingClass(const MemoryRegistry& registry, const std::string& wh
   }
 }
 
+// The keys and values in which two registries differ, for a failure's message.
+std::string Difference(const MemoryRegistry& a, const MemoryRegistry& b) {
+  std::string out;
+  for (const auto* side : {&a, &b})
+    for (const auto& [folded, key] : side->keys) {
+      const auto other = (side == &a ? b : a).keys.find(folded);
+      if (other == (side == &a ? b : a).keys.end())
+        out += (side == &a ? "\n  only in the first: " : "\n  only in the second: ") + key.path;
+      else if (side == &a && !(other->second == key))
+        for (const auto& [name, value] : key.values)
+          if (other->second.values.count(name) == 0 || other->second.values.at(name) != value)
+            out += "\n  differs: " + key.path + " " + name + " = " + TextOfValue(value.second);
+    }
+  return out;
+}
+
+// A row of a record made unreadable (a later layout, cut short, a length past its end),
+// or one naming a place register never writes; "" where there is no record.
+std::string DamageARow(MemoryRegistry& registry, std::mt19937& random) {
+  std::vector<std::pair<std::string, std::string>> rows;
+  for (const auto& [folded, key] : registry.keys)
+    if (folded.size() > 13 && folded.compare(folded.size() - 13, 13, "\\openerrecord") == 0)
+      for (const auto& [name, value] : key.values)
+        if (name.find_first_not_of("0123456789") == std::string::npos) rows.emplace_back(key.path, value.first);
+  if (rows.empty()) return "";
+  const auto& [key, slot] = rows[random() % rows.size()];
+  RegistryValue value = registry.Read(key, slot);
+  Change forged;
+  switch (random() % 4) {
+    case 0: value.data[0] = 2; break;
+    case 1: value.data.pop_back(); break;
+    case 2: value.data[3] = '\x7f'; break;  // the key's length
+    default:
+      forged = {false, "Directory\\shell\\other\\command", "", {}, StringValue("x")};
+      value = EncodeChange(forged);
+  }
+  registry.Set(key, slot, value);
+  return slot;
+}
+
 TEST(FileTypes, AnySequenceOfLaunchersGivesTheRegistryBack) {
   std::mt19937 random(20261210);
   const auto start = std::chrono::steady_clock::now();
@@ -62,10 +104,22 @@ TEST(FileTypes, AnySequenceOfLaunchersGivesTheRegistryBack) {
   for (int sequence = 0; sequence < kSequences && !HasFailure(); ++sequence) {
     MemoryRegistry registry = Before();
     MemoryShortcuts shortcuts;
-    const auto before = registry.keys;
+    MemoryRegistry expected = registry;  // at the end: as before, but for the user's own values
     std::vector<std::vector<std::string>> registered(kLaunchers.size());  // Items
     std::string log;
     for (int step = 0; step < 12 && !HasFailure(); ++step) {
+      // The user sets a type's program, or a menu entry's text, of their own.
+      if (random() % 6 == 0) {
+        const std::string progId = ClassOf(kLaunchers[random() % kLaunchers.size()]);
+        const std::string key = random() % 3 ? kTypes[random() % kTypes.size()] : "*\\shell\\" + progId;
+        const std::string name = key[0] == '.' ? "" : "MUIVerb";
+        if (key[0] == '.' || registry.KeyExists(key)) {
+          const RegistryValue value = StringValue("user's " + std::to_string(step));
+          registry.Set(key, name, value);
+          expected.Set(key, name, value);
+          log += " user sets " + key + ";";
+        }
+      }
       const std::size_t who = random() % kLaunchers.size();
       const std::string& launcher = kLaunchers[who];
       std::vector<std::string> types;
@@ -82,8 +136,40 @@ TEST(FileTypes, AnySequenceOfLaunchersGivesTheRegistryBack) {
       registry.failIn = random() % 4 == 0 ? static_cast<int>(random() % 40) : -1;
       registry.failed = false;
       shortcuts.fail = registry.failIn < 0 && random() % 12 == 0;  // one failure a step, and undoing it works
-      const RegistryOutcome outcome = doRegister ? RegisterLauncher(registry, shortcuts, Of(launcher, types, places))
-                                                 : UnregisterLauncher(registry, shortcuts, launcher, {types, places});
+      auto run = [&](std::size_t index) {
+        return doRegister ? RegisterLauncher(registry, shortcuts, Of(kLaunchers[index], types, places))
+                          : UnregisterLauncher(registry, shortcuts, kLaunchers[index], {types, places});
+      };
+      // Another run comes between this one's reads and its writes: it is refused, untouched.
+      if (random() % 8 == 0)
+        registry.onFirstWrite = [&] {
+          log += " (a run between: refused)";
+          const auto atThatMoment = registry.keys;
+          const RegistryOutcome between = run(random() % kLaunchers.size());
+          EXPECT_EQ(between.error, "another run holds the lock; nothing was changed") << log;
+          EXPECT_TRUE(registry.keys == atThatMoment) << "a run held off changed something" << log;
+        };
+      // A record damaged: every run that reads it is refused, naming the row, and changes nothing.
+      if (random() % 10 == 0) {
+        const auto undamaged = registry.keys;
+        if (const std::string slot = DamageARow(registry, random); !slot.empty()) {
+          const auto damaged = registry.keys;
+          const RegistryOutcome refused = run(who);
+          registry.onFirstWrite = nullptr;
+          registry.failIn = -1;
+          shortcuts.fail = false;
+          if (!refused.nothingRegistered) {
+            EXPECT_NE(refused.error.find("cannot be trusted: its row " + slot), std::string::npos)
+                << refused.error << log;
+          }
+          EXPECT_TRUE(registry.keys == damaged) << "a damaged record was acted on" << log;
+          registry.keys = undamaged;
+          log += " (a row damaged: refused);";
+          continue;
+        }
+      }
+      const RegistryOutcome outcome = run(who);
+      registry.onFirstWrite = nullptr;
       const bool injected =
           registry.failed || (shortcuts.fail && outcome.error.rfind("cannot write C:\\Users", 0) == 0);
       registry.failIn = -1;
@@ -135,7 +221,7 @@ TEST(FileTypes, AnySequenceOfLaunchersGivesTheRegistryBack) {
     std::shuffle(order.begin(), order.end(), random);
     for (std::size_t who : order)
       EXPECT_EQ(UnregisterLauncher(registry, shortcuts, kLaunchers[who], {}).error, "") << log;
-    EXPECT_TRUE(registry.keys == before) << "not given back after" << log;
+    EXPECT_TRUE(registry.keys == expected.keys) << "not given back after" << log << Difference(registry, expected);
     EXPECT_TRUE(shortcuts.links.empty()) << "a shortcut left after" << log;
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
