@@ -3,7 +3,8 @@
 //   1. which launcher: FILE, else opener.exe beside the tool, else asked; what it does now,
 //      as check says it; where it is registered already, whether to take it all back;
 //   2. the editor, dragged in or typed, with or without quotes (Enter keeps it): set --program;
-//   3. the file types and the places: register what is new, unregister what was dropped;
+//   3. the file types and the places: register what is new (all that is kept too, with a
+//      new editor), unregister what was dropped;
 //   4. what was done, as the commands that do it, and how to take it back.
 #include "setup.h"
 
@@ -182,15 +183,18 @@ class SetupSteps {
     return true;
   }
 
-  // 5. Register what is new, unregister what was dropped; false where a step failed.
+  // 5. Register what is new, unregister what was dropped; false where a step failed. With
+  //    a new editor, what is kept is registered again, so that its menu text, icon, "Open
+  //    with" name and Send To shortcut name the new editor.
   bool Apply() {
+    const bool newEditor = !ChangedTemplate().empty();
     std::vector<std::string> add = {"register", launcher}, drop = {"unregister", launcher};
     for (const std::string& type : types)
-      if (!HoldsRegistryName(heldTypes, type)) add.push_back(type);
+      if (newEditor || !HoldsRegistryName(heldTypes, type)) add.push_back(type);
     for (const std::string& type : heldTypes)
       if (!HoldsRegistryName(types, type)) drop.push_back(type);
     for (const PlaceName& place : kPlaceNames) {
-      if (wanted.*place.flag && !(held.*place.flag)) add.push_back(place.option);
+      if (wanted.*place.flag && (newEditor || !(held.*place.flag))) add.push_back(place.option);
       if (!(wanted.*place.flag) && held.*place.flag) drop.push_back(place.option);
     }
     if (add.size() > 2 && !dialogue_.Do(add)) return false;

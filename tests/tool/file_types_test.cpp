@@ -10,6 +10,7 @@
 #include "rows.h"
 
 #include <chrono>
+#include <functional>
 #include <random>
 
 namespace {
@@ -252,6 +253,99 @@ TEST(FileTypes, RegisteringAgainChangesNothingAndUnregisterSaysWhatItLeft) {
   registry.keys.erase(".bbb");  // the key it created stays while it holds the user's value
   EXPECT_TRUE(registry.keys == before);
   EXPECT_TRUE(UnregisterLauncher(registry, shortcuts, kLaunchers[0], {}).nothingRegistered);
+
+  // Registered again after the user pointed .aaa elsewhere: the user's value is the one
+  // unregister gives back.
+  ASSERT_EQ(RegisterLauncher(registry, shortcuts, Of(kLaunchers[0], {".aaa"})).error, "");
+  registry.Set(".aaa", "", StringValue("mine.aaa"));
+  const RegistryOutcome again = RegisterLauncher(registry, shortcuts, Of(kLaunchers[0], {".aaa"}));
+  ASSERT_EQ(again.said.size(), 1u);
+  EXPECT_EQ(again.said[0],
+            "took HKEY_CURRENT_USER\\Software\\Classes\\.aaa (default) back from what it was set to since; "
+            "unregister gives that back");
+  EXPECT_EQ(UnregisterLauncher(registry, shortcuts, kLaunchers[0], {}).said.size(), 0u);
+  EXPECT_EQ(TextOfValue(registry.Read(".aaa", "")), "mine.aaa");
+}
+
+// A record no run may trust: each command refuses, naming the record, its row and the way
+// on, and changes nothing; the way on, taken, lets unregister give back the rest.
+struct DamageRow : NamedRow {
+  std::function<void(MemoryRegistry&, const std::string& key)> damage;
+  std::string said;
+};
+class Damages : public testing::TestWithParam<DamageRow> {};
+TEST_P(Damages, RefuseARecordThatCannotBeTrusted) {
+  MemoryRegistry registry = Before();
+  MemoryShortcuts shortcuts;
+  ASSERT_EQ(RegisterLauncher(registry, shortcuts, Of(kLaunchers[0], {".aaa"}, {true, false, false})).error, "");
+  const std::string key = ClassOf(kLaunchers[0]) + "\\OpenerRecord";
+  GetParam().damage(registry, key);
+  const auto damaged = registry.keys;
+  const std::string refusal = "the record of " + kLaunchers[0] + " in HKEY_CURRENT_USER\\Software\\Classes\\" + key +
+                              " cannot be trusted: " + GetParam().said + "; nothing was changed";
+  EXPECT_EQ(RegisterLauncher(registry, shortcuts, Of(kLaunchers[1], {".bbb"})).error, refusal);
+  EXPECT_EQ(UnregisterLauncher(registry, shortcuts, kLaunchers[0], {}).error, refusal);
+  EXPECT_TRUE(registry.keys == damaged);
+  if (const std::size_t slot = refusal.find("/v \""); slot != std::string::npos) {
+    const std::string name = refusal.substr(slot + 4, refusal.find('"', slot + 4) - slot - 4);
+    registry.keys.at(Fold(key)).values.erase(Fold(name));  // reg delete, as said
+    EXPECT_EQ(UnregisterLauncher(registry, shortcuts, kLaunchers[0], {}).error, "");
+  }
+}
+void SetRow(MemoryRegistry& registry, const std::string& key, const std::function<void(std::string&)>& change) {
+  RegistryValue value = registry.Read(key, "00000000");
+  change(value.data);
+  registry.Set(key, "00000000", value);
+}
+const std::string kRemove = "; to leave what it changed as it is and go on, remove it: reg delete "
+                            "\"HKEY_CURRENT_USER\\Software\\Classes\\" + ClassOf(kLaunchers[0]) + "\\OpenerRecord\" /v ";
+INSTANTIATE_TEST_SUITE_P(
+    FileTypes, Damages,
+    testing::Values(
+        DamageRow{{"LaterLayout"},
+                  [](MemoryRegistry& r, const std::string& k) { SetRow(r, k, [](std::string& d) { d[0] = 2; }); },
+                  "its row 00000000 cannot be read: it was written by a later release of opener-template (layout 2); "
+                  "use the release that wrote it"},
+        DamageRow{{"CutShort"},
+                  [](MemoryRegistry& r, const std::string& k) { SetRow(r, k, [](std::string& d) { d.pop_back(); }); },
+                  "its row 00000000 cannot be read: it is cut short, or a length in it runs past its end" + kRemove +
+                      "\"00000000\" /f"},
+        DamageRow{{"RunsOn"},
+                  [](MemoryRegistry& r, const std::string& k) { SetRow(r, k, [](std::string& d) { d += 'x'; }); },
+                  "its row 00000000 cannot be read: it runs on past its last field" + kRemove + "\"00000000\" /f"},
+        DamageRow{{"ForgedKey"},
+                  [](MemoryRegistry& r, const std::string& k) {
+                    r.Set(k, "00000000", EncodeChange({false, "exefile\\shell\\open\\command", "", {}, {}}));
+                  },
+                  "its row 00000000 names exefile\\shell\\open\\command (default), where register never writes" +
+                      kRemove + "\"00000000\" /f"},
+        DamageRow{{"UnknownValue"},
+                  [](MemoryRegistry& r, const std::string& k) { r.Set(k, "Layout", StringValue("2")); },
+                  "it holds a value this release does not know, \"Layout\"" + kRemove + "\"Layout\" /f"}),
+    RowName());
+
+// A record whose Launcher value register never wrote is the one of the launcher its class
+// is named after; paths and types are compared as Windows compares them.
+TEST(FileTypes, ARecordIsFoundAsWindowsComparesNames) {
+  for (const std::string& launcher : {std::string(), std::string("C:\\Elsewhere\\other.exe")}) {
+    MemoryRegistry registry = Before();
+    MemoryShortcuts shortcuts;
+    const auto before = registry.keys;
+    ASSERT_EQ(RegisterLauncher(registry, shortcuts, Of(kLaunchers[0], {".aaa"})).error, "");
+    registry.Set(ClassOf(kLaunchers[0]) + "\\OpenerRecord", "Launcher", StringValue(launcher));
+    const RegistryOutcome removed = UnregisterLauncher(registry, shortcuts, kLaunchers[0], {});
+    EXPECT_EQ(removed.error, "");
+    ASSERT_FALSE(removed.said.empty());
+    EXPECT_NE(removed.said[0].find("it was taken as this launcher's"), std::string::npos) << removed.said[0];
+    EXPECT_TRUE(registry.keys == before);
+  }
+  MemoryRegistry registry = Before();
+  MemoryShortcuts shortcuts;
+  const auto before = registry.keys;
+  ASSERT_EQ(RegisterLauncher(registry, shortcuts, {"C:\\\xc3\x9c\\la.exe", "", "Ed", {".rf\xc3\xa4"}, {}}).error, "");
+  const RegistryOutcome removed = UnregisterLauncher(registry, shortcuts, "c:\\\xc3\xbc\\LA.exe", {{".RF\xc3\x84"}, {}});
+  EXPECT_EQ(removed.types, std::vector<std::string>{".rf\xc3\xa4"});
+  EXPECT_TRUE(registry.keys == before);
 }
 
 // A registry that goes read-only midway: what could not be taken back is said, and no
@@ -285,6 +379,37 @@ TEST(FileTypes, SendToNamesAShortcutOfItsOwnAndRemovesOnlyItsOwn) {
   EXPECT_EQ(UnregisterLauncher(registry, shortcuts, kLaunchers[1], {}).said.size(), 0u);
   EXPECT_EQ(shortcuts.links.size(), 2u);
   EXPECT_TRUE(registry.keys == MemoryRegistry().keys);
+
+  // Both names taken: the shortcuts in the way are named.
+  EXPECT_EQ(RegisterLauncher(registry, shortcuts, {kLaunchers[0], "C:\\Ed\\ed.exe", "Ed", {}, sendTo}).error,
+            "the Send To folder has C:\\Users\\u\\SendTo\\Ed.lnk (to C:\\Ed\\ed.exe) and "
+            "C:\\Users\\u\\SendTo\\Ed (opener).lnk (to C:\\Other\\other.exe): rename or remove one of them; "
+            "nothing was changed");
+  // The user's own shortcut to the launcher is neither adopted nor removed.
+  shortcuts.links[Fold("C:\\Users\\u\\SendTo\\Mine.lnk")] = kLaunchers[2];
+  EXPECT_EQ(RegisterLauncher(registry, shortcuts, {kLaunchers[2], "", "Mine", {}, sendTo}).said,
+            std::vector<std::string>{"Send To: your own shortcut C:\\Users\\u\\SendTo\\Mine.lnk starts the "
+                                     "launcher already; it stays yours, and unregister leaves it"});
+  ASSERT_EQ(UnregisterLauncher(registry, shortcuts, kLaunchers[2], {}).error, "");
+  EXPECT_EQ(shortcuts.TargetOf("C:\\Users\\u\\SendTo\\Mine.lnk"), kLaunchers[2]);
+  // A new editor's name: its shortcut in place of the former one.
+  ASSERT_EQ(RegisterLauncher(registry, shortcuts, {kLaunchers[1], "", "First Ed", {}, sendTo}).error, "");
+  ASSERT_EQ(RegisterLauncher(registry, shortcuts, {kLaunchers[1], "", "Second Ed", {}, sendTo}).error, "");
+  EXPECT_EQ(shortcuts.TargetOf("C:\\Users\\u\\SendTo\\First Ed.lnk"), "");
+  EXPECT_EQ(shortcuts.TargetOf("C:\\Users\\u\\SendTo\\Second Ed.lnk"), kLaunchers[1]);
+  // No folder: it is named.
+  shortcuts.folderExists = false;
+  EXPECT_EQ(RegisterLauncher(registry, shortcuts, {kLaunchers[2], "", "Ed", {}, sendTo}).error,
+            "the Send To folder, C:\\Users\\u\\SendTo\\, is not there: make it, or point Send To at a folder that "
+            "is; nothing was changed");
+}
+
+// A menu shows a single & as the underline of a shortcut key: the editor's & is doubled.
+TEST(FileTypes, MenuTextShowsTheEditorsNameWhole) {
+  MemoryRegistry registry;
+  MemoryShortcuts shortcuts;
+  ASSERT_EQ(RegisterLauncher(registry, shortcuts, {kLaunchers[0], "", "AT&T Ed", {}, {true, false, false}}).error, "");
+  EXPECT_EQ(TextOfValue(registry.Read("*\\shell\\" + ClassOf(kLaunchers[0]), "MUIVerb")), "Edit with AT&&T Ed");
 }
 
 struct TypeRow : NamedRow {
@@ -346,6 +471,10 @@ TEST(FileTypes, StringValuesRoundTripAndPathsWithPercentAreRefused) {
   EXPECT_EQ(StringValue("a\xc3\xa9").data, std::string("a\0\xe9\0\0\0", 6));
   EXPECT_EQ(LauncherPathError("C:\\Tools\\opener.exe"), "");
   EXPECT_NE(LauncherPathError("C:\\Downloads\\my%20tools\\opener.exe"), "");
+  EXPECT_EQ(LauncherPathError("C:\\" + std::string(249, 'a') + "\\la.exe"), "");  // 259 characters
+  EXPECT_EQ(LauncherPathError("C:\\" + std::string(250, 'a') + "\\la.exe"),
+            "the launcher's path is 260 characters long, and Windows starts no program whose path is longer than 259: "
+            "move it to a shorter path");
   MemoryRegistry registry;
   MemoryShortcuts shortcuts;
   EXPECT_NE(RegisterLauncher(registry, shortcuts, {"C:\\my%1\\opener.exe", "", "Ed", {".aaa"}, {}}).error, "");
