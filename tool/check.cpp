@@ -173,6 +173,12 @@ CheckReport CheckLauncher(const std::string& path, const LauncherFile& launcher,
                       everyone = RegisteredWhere(*OpenClasses(true), full);
     report.lines += "registered: for you: " + (mine.empty() ? std::string("nothing") : Printable(mine)) +
                     "; for all users: " + (everyone.empty() ? std::string("nothing") : Printable(everyone)) + "\n";
+    for (const bool allUsers : {false, true})
+      if (const std::string other = SameNameRegistered(*OpenClasses(allUsers), full); !other.empty())
+        report.lines += "note:     another launcher of this file name holds file types " +
+                        std::string(allUsers ? "for all users" : "for you") + ", " + Printable(other) +
+                        ", and \"Open with\" knows a program by its file name alone: give this copy a name of its "
+                        "own, or unregister that one first\n";
   }
   for (const std::string& note : TemplateWarnings(stored, LegacyCodePage()))
     report.lines += "warning:  " + Printable(note) + "\n";

@@ -671,3 +671,12 @@ std::string RegisteredWhere(const Registry& classes, const std::string& launcher
   const std::string where = InWords(types, places);
   return where.empty() ? "its own class alone" : where;
 }
+
+std::string SameNameRegistered(const Registry& classes, const std::string& launcher) {
+  for (const ChangeRecord& record : LoadRecords(classes))
+    if (!SamePath(record.launcher, launcher) && SameRegistryName(FileNameOf(record.launcher), FileNameOf(launcher)) &&
+        !TypesOf(record).empty())
+      return record.launcher + " (" + InWords(TypesOf(record), PlacesOf(record)) + "), recorded in " +
+             classes.RootName() + "\\" + RecordKeyOf(record.progId);
+  return "";
+}

@@ -115,3 +115,7 @@ bool RegisteredFor(const Registry& classes, const std::string& launcher, std::ve
 // Where the launcher at `launcher` is registered in `classes`, in words (".txt .md, the
 // menu of every file, Send To"), or "" where it has no record.
 std::string RegisteredWhere(const Registry& classes, const std::string& launcher);
+
+// Another launcher of the same file name that holds file types in `classes` (a copy moved
+// or made elsewhere): its path, what it holds and where its record is; "" where none does.
+std::string SameNameRegistered(const Registry& classes, const std::string& launcher);

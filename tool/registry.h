@@ -65,5 +65,9 @@ class Registry {
   virtual void Release() = 0;
 };
 
+// The name of the lock Hold takes for the user's classes (named by the user's SID) or
+// with `allUsers` the machine's: Global\opener-template.classes.S-1-5-21-... or .machine.
+std::string ClassesLockName(bool allUsers);
+
 // The user's classes, or with `allUsers` the machine's; null where there is no registry.
 std::unique_ptr<Registry> OpenClasses(bool allUsers);

@@ -3,3 +3,5 @@
 #include "registry.h"
 
 std::unique_ptr<Registry> OpenClasses(bool) { return nullptr; }
+
+std::string ClassesLockName(bool) { return ""; }

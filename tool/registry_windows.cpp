@@ -132,18 +132,7 @@ class WindowsClasses : public Registry {
 
   static constexpr DWORD kLockWaitSeconds = 10;
 
-  std::string LockName() const {
-    std::string owner = "machine";
-    OwnedHandle token;
-    std::vector<char> user(512);
-    DWORD size = 0;
-    LocalMemory<wchar_t> sid;
-    if (root_ == HKEY_CURRENT_USER && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive()) &&
-        GetTokenInformation(token.get(), TokenUser, user.data(), static_cast<DWORD>(user.size()), &size) &&
-        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, sid.Receive()))
-      owner = Utf8(sid.get());
-    return "Global\\opener-template.classes." + owner;
-  }
+  std::string LockName() const { return ClassesLockName(root_ == HKEY_LOCAL_MACHINE); }
 
   HKEY root_;
   std::string rootName_;
@@ -151,6 +140,19 @@ class WindowsClasses : public Registry {
 };
 
 }  // namespace
+
+std::string ClassesLockName(bool allUsers) {
+  std::string owner = "machine";
+  OwnedHandle token;
+  std::vector<char> user(512);
+  DWORD size = 0;
+  LocalMemory<wchar_t> sid;
+  if (!allUsers && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive()) &&
+      GetTokenInformation(token.get(), TokenUser, user.data(), static_cast<DWORD>(user.size()), &size) &&
+      ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, sid.Receive()))
+    owner = Utf8(sid.get());
+  return "Global\\opener-template.classes." + owner;
+}
 
 std::unique_ptr<Registry> OpenClasses(bool allUsers) {
   if (allUsers) return std::make_unique<WindowsClasses>(HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE");

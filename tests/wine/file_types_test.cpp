@@ -230,6 +230,9 @@ TEST_F(FileTypes, ForTheUserAnyLaunchersInAnyOrderComeBack) {
     EXPECT_EQ(Read(HKEY_CURRENT_USER, L"Software\\Classes\\.oqa", nullptr), ClassKey(a));
     const std::string registered = Export(all);
     EXPECT_NE(tool({"register", Utf8(twin), ".oqa"}, 1).err.find(Utf8(a)), std::string::npos);
+    EXPECT_NE(tool({"check", Utf8(twin)}, 0).out.find("another launcher of this file name holds file types for you, " +
+                                                      Utf8(a)),
+              std::string::npos);
     EXPECT_NE(tool({"register", Utf8(percent), ".oqa"}, 1).err.find("holds a %"), std::string::npos);
     EXPECT_NE(tool({"unregister", Utf8(never)}, 0).out.find("nothing is registered for it for you"), std::string::npos);
     EXPECT_NE(tool({"unregister", Utf8(b), "--all-users"}, 1).err.find("leave out --all-users"), std::string::npos);
@@ -248,6 +251,52 @@ TEST_F(FileTypes, ForTheUserAnyLaunchersInAnyOrderComeBack) {
     ASSERT_TRUE(MoveFileExW(kept.c_str(), a.c_str(), MOVEFILE_REPLACE_EXISTING));
     EXPECT_EQ(Export(all), before) << (aFirst ? "a first" : "b first");
   }
+}
+
+// The record meets the world: a run held off by another's lock, the user's own value kept,
+// a record that cannot be trusted refused with a way on that runs as printed, and paths
+// compared as Windows compares them (a launcher in a folder named Ü, unregistered as ü).
+TEST_F(FileTypes, TheRecordUnderFaults) {
+  CreateDirectoryW((TestDir() + L"\u00dc").c_str(), nullptr);
+  const std::wstring launcher = Retarget(L"\u00dc\\opener-fault.exe", "\"" + Utf8(TestDir()) + "recorder.exe\" \"%s\"");
+  const std::string upper = Utf8(launcher), lower = Utf8(TestDir() + L"\u00fc\\opener-fault.exe");
+  const std::string before = Export(UserClasses());
+  auto tool = [&](const std::vector<std::string>& args, int code) {
+    ProcessResult run = Tool(args);
+    EXPECT_EQ(run.exitCode, code) << args[0] << ": " << run.out << run.err;
+    return run;
+  };
+
+  // Another run holds the lock: this one waits, then refuses by name, changing nothing.
+  {
+    const OwnedHandle held(CreateMutexW(nullptr, TRUE, Utf16(ClassesLockName(false)).c_str()));
+    ASSERT_TRUE(held);
+    EXPECT_NE(tool({"register", upper, ".oqf"}, 1).err.find("another run of opener-template is changing "
+                                                            "HKEY_CURRENT_USER\\Software\\Classes and held its lock"),
+              std::string::npos);
+    ReleaseMutex(held.get());
+  }
+  EXPECT_EQ(Export(UserClasses()), before);
+
+  // The user points the type elsewhere; registered again, the user's value is the one given back.
+  tool({"register", upper, ".oqf"}, 0);
+  Put(L".oqf", nullptr, REG_SZ, std::string("m\0i\0n\0e\0\0\0", 10));
+  EXPECT_NE(tool({"register", upper, ".oqf"}, 0).out.find("note: took HKEY_CURRENT_USER\\Software\\Classes\\.oqf"),
+            std::string::npos);
+
+  // A value in the record that this release does not know: refused, and the way on it
+  // prints, run as printed, lets unregister go on.
+  Put(ClassKey(launcher) + L"\\OpenerRecord", L"Layout", REG_SZ, std::string("2\0\0\0", 4));
+  const std::string damaged = Export(UserClasses());
+  const std::string refusal = tool({"unregister", lower}, 1).err;
+  EXPECT_EQ(Export(UserClasses()), damaged);
+  const std::size_t way = refusal.find("reg delete ");
+  ASSERT_NE(way, std::string::npos) << refusal;
+  Start(L"", Utf16("cmd.exe /c " + refusal.substr(way, refusal.find(" /f", way) + 3 - way)));
+  EXPECT_EQ(tool({"unregister", lower, ".OQF"}, 0).out.rfind(lower + ": unregistered .oqf\n", 0), 0u);
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, L"Software\\Classes\\.oqf", nullptr), L"mine");
+  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Classes\\.oqf");
+  EXPECT_EQ(Export(UserClasses()), before);
 }
 
 // check holds the launcher it read: nobody can write it, rename another file over it or
