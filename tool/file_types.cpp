@@ -645,8 +645,10 @@ RegistryOutcome UnregisterLauncher(Registry& classes, Shortcuts& shortcuts, cons
   return error.empty() ? outcome : Failed(journal, error);
 }
 
-bool RegisteredFor(const Registry& classes, const std::string& launcher, std::vector<std::string>& types,
-                   Places& places) {
+namespace {
+
+// What the launcher holds, read without the lock: RegisteredFor's answer.
+bool Holdings(const Registry& classes, const std::string& launcher, std::vector<std::string>& types, Places& places) {
   std::vector<ChangeRecord> records = LoadRecords(classes);
   std::vector<std::string> said;
   ChangeRecord* record = nullptr;
@@ -654,6 +656,13 @@ bool RegisteredFor(const Registry& classes, const std::string& launcher, std::ve
   types = TypesOf(*record);
   places = PlacesOf(*record);
   return true;
+}
+
+}  // namespace
+
+bool RegisteredFor(Registry& classes, const std::string& launcher, std::vector<std::string>& types, Places& places) {
+  const RootLock lock(classes);
+  return lock.error().empty() && Holdings(classes, launcher, types, places);
 }
 
 std::string InWords(const std::vector<std::string>& types, const Places& places) {
@@ -664,15 +673,19 @@ std::string InWords(const std::vector<std::string>& types, const Places& places)
   return words;
 }
 
-std::string RegisteredWhere(const Registry& classes, const std::string& launcher) {
+std::string RegisteredWhere(Registry& classes, const std::string& launcher) {
   std::vector<std::string> types;
   Places places;
-  if (!RegisteredFor(classes, launcher, types, places)) return "";
+  const RootLock lock(classes);
+  if (!lock.error().empty()) return "unknown: " + lock.error();
+  if (!Holdings(classes, launcher, types, places)) return "";
   const std::string where = InWords(types, places);
   return where.empty() ? "its own class alone" : where;
 }
 
-std::string SameNameRegistered(const Registry& classes, const std::string& launcher) {
+std::string SameNameRegistered(Registry& classes, const std::string& launcher) {
+  const RootLock lock(classes);
+  if (!lock.error().empty()) return "";
   for (const ChangeRecord& record : LoadRecords(classes))
     if (!SamePath(record.launcher, launcher) && SameRegistryName(FileNameOf(record.launcher), FileNameOf(launcher)) &&
         !TypesOf(record).empty())

@@ -107,15 +107,16 @@ std::string ClassOf(const std::string& launcher);
 [[nodiscard]] RegistryOutcome UnregisterLauncher(Registry& classes, Shortcuts& shortcuts, const std::string& launcher,
                                                  const Unregistration& what);
 
-// What the launcher at `launcher` holds in `classes`: its types and places; false where
-// it has no record.
-bool RegisteredFor(const Registry& classes, const std::string& launcher, std::vector<std::string>& types,
+// What the launcher at `launcher` holds in `classes` (read under the root's lock): its
+// types and places; false where it has no record, or the lock was not had.
+bool RegisteredFor(Registry& classes, const std::string& launcher, std::vector<std::string>& types,
                    Places& places);
 
 // Where the launcher at `launcher` is registered in `classes`, in words (".txt .md, the
-// menu of every file, Send To"), or "" where it has no record.
-std::string RegisteredWhere(const Registry& classes, const std::string& launcher);
+// menu of every file, Send To"), "" where it has no record, or "unknown: " and why where
+// the root's lock was not had.
+std::string RegisteredWhere(Registry& classes, const std::string& launcher);
 
 // Another launcher of the same file name that holds file types in `classes` (a copy moved
 // or made elsewhere): its path, what it holds and where its record is; "" where none does.
-std::string SameNameRegistered(const Registry& classes, const std::string& launcher);
+std::string SameNameRegistered(Registry& classes, const std::string& launcher);

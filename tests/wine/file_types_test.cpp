@@ -299,6 +299,41 @@ TEST_F(FileTypes, TheRecordUnderFaults) {
   EXPECT_EQ(Export(UserClasses()), before);
 }
 
+// A new editor moves into every place the launcher holds (menu text, Send To's shortcut),
+// its & shown as written (a program without a version resource: named by its file name);
+// unregister says what it gave back and what it does not hold, and nothing more.
+TEST_F(FileTypes, ANewEditorMovesIntoEveryPlaceAndWordsSayOnlyWhatWasDone) {
+  const std::wstring launcher = Retarget(L"opener-moves.exe", "\"" + Utf8(TestDir()) + "recorder.exe\" \"%s\"");
+  const std::string L = Utf8(launcher);
+  const std::string before = Export(UserClasses()), filesBefore = SendToListing();
+  ASSERT_EQ(Tool({"register", L, ".oqm", "--send-to"}).exitCode, 0);
+  const std::wstring editorFolder = TestDir() + L"New Ed\\";
+  CreateDirectoryW(editorFolder.c_str(), nullptr);
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  ASSERT_TRUE(CopyFileW(self, (editorFolder + L"AT&T Ed.exe").c_str(), FALSE));
+  ASSERT_EQ(Tool({"set", L, "--program", Utf8(editorFolder) + "AT&T Ed.exe"}).exitCode, 0);
+  ASSERT_EQ(Tool({"register", L, ".oqm", "--send-to", "--menu"}).exitCode, 0);
+  EXPECT_EQ(Read(HKEY_CURRENT_USER, L"Software\\Classes\\*\\shell\\" + ClassKey(launcher), L"MUIVerb"),
+            L"Edit with AT&&T Ed");
+  const std::string listing = SendToListing();
+  EXPECT_NE(listing.find("AT&T Ed.lnk"), std::string::npos) << listing;
+  EXPECT_EQ(listing.find("Records how it was started.lnk"), std::string::npos) << listing;
+
+  ProcessResult other = Tool({"unregister", L, ".oqn", "--folders"});
+  EXPECT_EQ(other.exitCode, 0) << other.err;
+  EXPECT_EQ(other.out, L + ": nothing was unregistered; it stays registered for .oqm, the menu of every file, Send "
+                           "To\nnote: .oqn: not registered for this launcher, left as it is\nnote: the menu of every "
+                           "folder: not registered for this launcher, left as it is\n");
+  ProcessResult menu = Tool({"unregister", L, "--menu"});
+  EXPECT_EQ(menu.out.rfind(L + ": unregistered the menu of every file; it stays registered for .oqm, Send To\n", 0),
+            0u)
+      << menu.out;
+  ASSERT_EQ(Tool({"unregister", L}).exitCode, 0);
+  EXPECT_EQ(Export(UserClasses()), before);
+  EXPECT_EQ(SendToListing(), filesBefore);
+}
+
 // check holds the launcher it read: nobody can write it, rename another file over it or
 // delete it until the run is over.
 TEST_F(FileTypes, CheckHoldsTheLauncherItRead) {
