@@ -46,3 +46,4 @@ int Print(const std::string& text, const char* what);
 int Set(const Options& options);
 int Register(const Options& options);
 int Unregister(const Options& options);
+int UpdateLaunchers(const Options& options);

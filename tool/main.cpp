@@ -220,6 +220,15 @@ set [--force] [--output OUT] FILE --from-file PATH)",
      R"(  unregister      (Windows) give back what register changed for FILE (these types
                   and places, or all), byte for byte; FILE need not exist any more
 )"},
+    {"update",
+     {},
+     UpdateLaunchers,
+     "update FOLDER|FILE ...",
+     R"(  update          (Windows) replace each launcher of an earlier release in the
+                  folders and files named by this release's launcher of its kind,
+                  keeping its template and path (so its registrations hold); run
+                  it from the new release's folder before unzipping over the old
+)"},
 };
 
 // The help, drawn from the commands' rows, with the block's size filled in.

@@ -60,20 +60,39 @@ std::string ExpandStoredTemplate(std::string_view file, std::size_t offset, std:
   return command;
 }
 
-extern const char kOurLaunchers[];  // our_launchers.cpp
+extern const char kOurLaunchers[], kReleasedLaunchers[];  // our_launchers.cpp
 
-bool IsOurLauncher(std::string_view file, std::size_t offset) {
+std::string LauncherKind(std::string_view file, std::size_t offset, bool released) {
   PeImage image;
-  if (!ReadPeImage(file, image).empty()) return false;
+  if (!ReadPeImage(file, image).empty()) return "";
   std::string bytes(file);
   if (image.certificateOffset != 0 && image.certificateOffset <= bytes.size()) CutCertificateTable(bytes, image);
-  if (offset + kTemplateBlockSize > bytes.size() || image.checksumOffset + 4 > bytes.size()) return false;
+  if (offset + kTemplateBlockSize > bytes.size() || image.checksumOffset + 4 > bytes.size()) return "";
   std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), kTemplateBlockSize, '\0');
   WriteLe32(bytes, image.checksumOffset, 0);
   // As the build hashes it: the bytes as lowercase hex text.
   const std::string print = Sha256Hex(LowerHex(bytes));
-  return !print.empty() && std::string_view(kOurLaunchers).find(print + " ") != std::string_view::npos;
+  if (print.empty()) return "";
+  // KIND:PRINT, each followed by a space.
+  for (const std::string_view prints : {std::string_view(kOurLaunchers), std::string_view(released ? kReleasedLaunchers : "")}) {
+    const std::size_t at = prints.find(":" + print + " ");
+    if (at == std::string_view::npos) continue;
+    const std::size_t start = at == 0 ? 0 : prints.rfind(' ', at) + 1;
+    return std::string(prints.substr(start, at - start));
+  }
+  return "";
 }
+
+std::vector<std::string> LauncherKinds() {
+  std::vector<std::string> kinds;
+  const std::string_view prints = kOurLaunchers;
+  for (std::size_t start = 0, colon; (colon = prints.find(':', start)) != std::string_view::npos;
+       start = prints.find(' ', colon) + 1)
+    kinds.emplace_back(prints.substr(start, colon - start));
+  return kinds;
+}
+
+bool IsOurLauncher(std::string_view file, std::size_t offset) { return !LauncherKind(file, offset, false).empty(); }
 
 std::string RewriteTemplate(std::string& file, std::string_view text, bool removeSignature,
                             std::vector<std::string>& warnings) {

@@ -27,6 +27,13 @@ std::string ExpandStoredTemplate(std::string_view file, std::size_t offset, std:
 // Where the system computes no SHA-256 (only Windows does here), none is recognised.
 bool IsOurLauncher(std::string_view file, std::size_t offset);
 
+// The kind of launcher `file` is (its block at `offset`): "opener", "opener-wait", as
+// IsOurLauncher recognises this build's, or with `released` any release's too
+// (released_launchers.txt); "" where it is none of them.
+std::string LauncherKind(std::string_view file, std::size_t offset, bool released);
+// The kinds of launcher this build makes, each its file's name without .exe.
+std::vector<std::string> LauncherKinds();
+
 // Writes `text` into the block, zero-fills the rest and recomputes a non-zero PE
 // checksum; nothing else changes. A signed file is refused unless `removeSignature`,
 // which zeroes the security directory entry and cuts the certificate table from the end.
