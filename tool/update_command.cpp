@@ -72,6 +72,9 @@ int UpdateLaunchers(const Options& options) {
   }
   UpdateIo io = SystemUpdateIo();
   const UpdateOutcome outcome = Update(operands, fresh, io);
-  if (int printed = Print(Printable(outcome.lines), "what was updated"); printed != 0) return printed;
+  std::string said;
+  for (std::size_t start = 0, end; (end = outcome.lines.find('\n', start)) != std::string::npos; start = end + 1)
+    said += Printable(outcome.lines.substr(start, end - start)) + "\n";
+  if (int printed = Print(said, "what was updated"); printed != 0) return printed;
   return outcome.failed ? kRefused : 0;
 }

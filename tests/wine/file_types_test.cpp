@@ -334,6 +334,72 @@ TEST_F(FileTypes, ANewEditorMovesIntoEveryPlaceAndWordsSayOnlyWhatWasDone) {
   EXPECT_EQ(SendToListing(), filesBefore);
 }
 
+// update, run from a release's folder over a folder of the last release's launchers (a
+// plain one, a waiting one, a plain one renamed), each pointed at the recorder: each
+// becomes this build's launcher of its kind with its template, the file type registered
+// for the renamed one still opens through it, a launcher in use is left as it was and
+// named, and run again, update changes nothing.
+TEST_F(FileTypes, UpdateKeepsEachLaunchersTemplateAndRegistrations) {
+  const std::wstring release = TestDir() + L"update release\\", old = TestDir() + L"update old \u00e9\\";
+  for (const std::wstring& folder : {release, old}) CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring built = TestDir() + L"..\\..\\launcher\\";
+  for (const wchar_t* kind : {L"opener.exe", L"opener-wait.exe"})
+    ASSERT_TRUE(CopyFileW((built + kind).c_str(), (release + kind).c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(Utf16(TemplateTool()).c_str(), (release + L"opener-template.exe").c_str(), FALSE));
+  const std::string recorder = "\"" + Utf8(TestDir()) + "recorder.exe\" \"%s\"";
+  const std::wstring last = TestDir() + L"release-1.0.0\\";
+  for (const auto& [from, to] : {std::pair{L"opener.exe", L"opener.exe"}, std::pair{L"opener-wait.exe", L"opener-wait.exe"},
+                                 std::pair{L"opener.exe", L"notes.exe"}}) {
+    ASSERT_TRUE(CopyFileW((last + from).c_str(), (old + to).c_str(), FALSE));
+    ASSERT_EQ(Tool({"set", Utf8(old + to), recorder}).exitCode, 0);
+  }
+  ASSERT_TRUE(CopyFileW((TestDir() + L"recorder.exe").c_str(), (old + L"editor.exe").c_str(), FALSE));
+  // The type as the last release's register left it, for everyone (Wine's shell reads those).
+  const std::wstring command = L"\"" + old + L"notes.exe\" \"%1\"";
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.oqy", nullptr, REG_SZ, L"opener.oqy", 22);
+  RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\opener.oqy\\shell\\open\\command", nullptr, REG_SZ,
+                  command.c_str(), static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+
+  // The waiting one is in use: held open as Windows holds a program that runs (the last
+  // release's are 32-bit programs, which a 64-bit Wine without 32-bit support cannot start).
+  const std::string updater = Utf8(release) + "opener-template.exe", O = Utf8(old);
+  OwnedHandle inUse = OwnFile(CreateFileW((old + L"opener-wait.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(inUse);
+  ProcessResult first = RunProcess(updater, {"update", O});
+  inUse.Reset();
+  EXPECT_EQ(first.exitCode, 1) << first.out << first.err;
+  const bool same = ReadBytes(Utf8(built) + "opener.exe") == ReadBytes(Utf8(last) + "opener.exe");
+  const std::string plain = same ? "up to date: " : "updated: ", kept = same ? ")\n" : "), its template kept\n";
+  const std::vector<std::string> lines = Lines(first.out);
+  ASSERT_EQ(lines.size(), 3u) << first.out;
+  EXPECT_EQ(lines[0] + "\n", plain + O + "notes.exe (opener" + kept);
+  EXPECT_EQ(lines[1].rfind("left as it was: " + O + "opener-wait.exe: ", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[2] + "\n", plain + O + "opener.exe (opener" + kept);
+
+  ProcessResult second = RunProcess(updater, {"update", O});
+  EXPECT_EQ(second.exitCode, 0) << second.out << second.err;
+  const std::string wait = same ? "up to date: " : "updated: ";
+  EXPECT_EQ(second.out, "up to date: " + O + "notes.exe (opener)\n" + wait + O + "opener-wait.exe (opener-wait" +
+                            (same ? ")\n" : "), its template kept\n") + "up to date: " + O + "opener.exe (opener)\n");
+  EXPECT_EQ(RunProcess(updater, {"update", O}).out.find("updated"), std::string::npos) << "a second run changed something";
+  for (const wchar_t* kind : {L"opener.exe", L"opener-wait.exe"}) {
+    const std::wstring name = std::wstring(kind) == L"opener.exe" ? L"notes.exe" : kind;
+    std::string now = ReadBytes(Utf8(old + name)), fresh = ReadBytes(Utf8(built + kind));
+    EXPECT_EQ(Tool({"show", Utf8(old + name)}).out, recorder + "\n");
+    EXPECT_EQ(now.size(), fresh.size()) << Utf8(name);
+  }
+
+  const std::wstring document = TestDir() + L"updated d\u00e9j\u00e0.oqy";
+  WriteBytes(Utf8(document), "text\r\n");
+  SHELLEXECUTEINFOW open{};
+  open.lpFile = document.c_str();
+  ASSERT_TRUE(ShellRun(open));
+  EXPECT_EQ(Records(), std::vector<std::string>{"5\t\"" + Utf8(TestDir()) + "recorder.exe\" \"" + Utf8(document) + "\""});
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\opener.oqy");
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.oqy");
+}
+
 // check holds the launcher it read: nobody can write it, rename another file over it or
 // delete it until the run is over.
 TEST_F(FileTypes, CheckHoldsTheLauncherItRead) {
