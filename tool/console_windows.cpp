@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cwchar>
 
 #include "console.h"
@@ -47,14 +48,29 @@ bool StartedByDoubleClick() {
   return GetConsoleProcessList(processes, 2) == 1;
 }
 
+namespace {
+
+// Set by Ctrl+C in a window of our own: the line being read ends the input instead.
+std::atomic<bool> gStopped{false};
+
+}  // namespace
+
 bool ReadInputLine(std::string& line) {
   line.clear();
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD mode = 0, read = 0;
+  if (gStopped.exchange(false)) return false;
   if (input != nullptr && input != INVALID_HANDLE_VALUE && GetConsoleMode(input, &mode)) {
     std::wstring wide;
     for (wchar_t c = 0; c != L'\n';) {
-      if (!ReadConsoleW(input, &c, 1, &read, nullptr) || read == 0 || c == 0x1a) return false;  // 0x1a: Ctrl+Z
+      if (!ReadConsoleW(input, &c, 1, &read, nullptr) || read == 0 || gStopped.exchange(false)) return false;
+      // Ctrl+Z ends the input; the rest of its line (the Enter after it) goes with it, so
+      // that it answers no later question.
+      if (c == 0x1a) {
+        while (c != L'\n' && ReadConsoleW(input, &c, 1, &read, nullptr) && read == 1) {
+        }
+        return false;
+      }
       if (c != L'\r' && c != L'\n') wide += c;
     }
     line = Utf8(wide);
@@ -74,6 +90,12 @@ namespace {
 wchar_t gInterruptText[8192];  // what the Ctrl+C handler says; empty while nothing
 
 BOOL WINAPI SayInterrupted(DWORD) {
+  // In a window of its own, which closes as we end, the dialogue ends itself: the
+  // question being read ends the input, and its last words wait for Enter.
+  if (gInterruptText[0] != L'\0' && StartedByDoubleClick()) {
+    gStopped = true;
+    return TRUE;
+  }
   DWORD written = 0;
   if (gInterruptText[0] != L'\0')
     WriteConsoleW(GetStdHandle(STD_OUTPUT_HANDLE), gInterruptText, static_cast<DWORD>(wcslen(gInterruptText)), &written,

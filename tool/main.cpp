@@ -151,6 +151,7 @@ int Setup(const Options& options) {
   io.write = [](const std::string& text) { WriteText(stdout, text); };
   io.run = RunCommandLine;
   io.onInterrupt = SayOnInterrupt;
+  io.tool = QuotedArgument(OwnProgramPath());
   return RunSetup(options.operands.empty() ? std::nullopt : std::optional<std::string>(options.operands[0]),
                   FolderOf(OwnProgramPath()), io);
 }

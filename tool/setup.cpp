@@ -60,7 +60,7 @@ class Dialogue {
   }
   // Runs the tool's command `args`; kept for the summary when it succeeds.
   bool Do(const std::vector<std::string>& args) {
-    io_.write("\n> opener-template " + CommandLineOf(args) + "\n");
+    io_.write("\n> " + io_.tool + " " + CommandLineOf(args) + "\n");
     if (io_.run(args) != 0) {
       failed_ = true;
       return false;
@@ -77,16 +77,21 @@ class Dialogue {
     std::string out = !done_.empty() ? " What was done, as the commands that do it:\n"
                       : failed_      ? " A step failed: what it left is said above it.\n"
                                      : " Nothing was changed.\n";
-    for (const auto& args : done_) out += "  opener-template " + CommandLineOf(args) + "\n";
+    for (const auto& args : done_) out += "  " + io_.tool + " " + CommandLineOf(args) + "\n";
     return out;
   }
   int End(bool complete, const std::string& launcher, const std::string& template_) {
     io_.onInterrupt("");
     std::string out = (complete ? "\nDone." : "\nStopped.") + Summary();
-    if (!launcher.empty() && !done_.empty()) {
-      out += "To take the file types and places back: opener-template unregister " + CommandLineOf({launcher}) + "\n";
-      if (!template_.empty()) out += "The template was before: " + Printable(template_) + "\n";
-    }
+    // What is registered now, and how to take it back; the template as it was.
+    std::vector<std::string> types;
+    Places places;
+    if (!launcher.empty() && io_.registeredFor(launcher, types, places))
+      out += "To take the file types and places back: " + io_.tool + " " + CommandLineOf({"unregister", launcher}) +
+             "\n";
+    if (!launcher.empty() && !template_.empty())
+      out += "To put the template back as it was: " + io_.tool + " " + CommandLineOf({"set", launcher, template_}) +
+             "\n";
     io_.write(out + "\nPress Enter to close.");
     std::string line;
     io_.readLine(line);
@@ -236,15 +241,6 @@ class SetupSteps {
 
 }  // namespace
 
-std::string CommandLineOf(const std::vector<std::string>& args) {
-  std::string line;
-  for (const std::string& arg : args) {
-    const bool quote = arg.empty() || arg.find_first_of(" \t") != std::string::npos;
-    line += (line.empty() ? "" : " ") + (quote ? "\"" + arg + "\"" : arg);
-  }
-  return line;
-}
-
 int RunSetup(const std::optional<std::string>& file, const std::string& toolFolder, SetupIo& io) {
   Dialogue dialogue(io);
   SetupSteps steps(io, dialogue);
@@ -261,8 +257,9 @@ int RunSetup(const std::optional<std::string>& file, const std::string& toolFold
     if (!back) return dialogue.End(false, launcher, "");
     if (*back) return dialogue.End(dialogue.Do({"unregister", launcher}), launcher, "");
   }
-  if (!steps.AskEditor()) return dialogue.End(false, launcher, steps.before);
-  if (!steps.AskTypes() || !steps.AskPlaces(steps.EditorName())) return dialogue.End(false, launcher, steps.before);
+  if (!steps.AskEditor()) return dialogue.End(false, launcher, steps.ChangedTemplate());
+  if (!steps.AskTypes() || !steps.AskPlaces(steps.EditorName()))
+    return dialogue.End(false, launcher, steps.ChangedTemplate());
   const bool complete = steps.Apply();
   return dialogue.End(complete, launcher, steps.ChangedTemplate());
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "command_line.h"
 #include "file_types.h"
 
 // A launcher as setup reads it: what is wrong with it ("" for nothing), whether it is one
@@ -34,6 +35,7 @@ struct SetupIo {
   // Where the launcher is registered for the user: false where it is not.
   std::function<bool(const std::string& launcher, std::vector<std::string>& types, Places& places)> registeredFor;
   std::string pathext;  // the PATHEXT variable's value
+  std::string tool;     // the tool's command as printed: its full path, quoted where needed
 };
 
 // The system's own: what the tool reads, with `run` for its commands and `readLine`,
@@ -46,6 +48,3 @@ SetupIo SystemSetupIo();
 // 1 when it stopped early or a step failed.
 int RunSetup(const std::optional<std::string>& file, const std::string& toolFolder, SetupIo& io);
 
-// `args` as one command line for cmd.exe: each argument that is empty or holds a blank in
-// double quotes.
-std::string CommandLineOf(const std::vector<std::string>& args);

@@ -72,6 +72,7 @@ struct StandIn {
       return RegisteredFor(registry, launcher, types, places);
     };
     io.pathext = ".COM;.EXE;.BAT";
+    io.tool = "opener-template";
     return io;
   }
 };

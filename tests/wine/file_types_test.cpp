@@ -523,10 +523,15 @@ TEST_F(FileTypes, SetupDoesWhatItsCommandsDo) {
   const std::string before = state(), registryBefore = Export(all);
   const std::string path = Utf8(editor), L = Utf8(launcher);
 
+  // The tool names itself by its full path in the commands it prints.
+  wchar_t full[MAX_PATH];
+  GetFullPathNameW(Utf16(TemplateTool()).c_str(), MAX_PATH, full, nullptr);
+  const std::string tool = Utf8(full);
+
   // Ended after the editor: the template is set, nothing else.
   ProcessResult early = RunProcess(TemplateTool(), {"setup", L}, path + "\n");
   EXPECT_EQ(early.exitCode, 1) << early.out << early.err;
-  EXPECT_NE(early.out.find("Stopped. What was done, as the commands that do it:\n  opener-template set"),
+  EXPECT_NE(early.out.find("Stopped. What was done, as the commands that do it:\n  " + tool + " set"),
             std::string::npos)
       << early.out;
   EXPECT_EQ(Export(all), registryBefore) << "registered though the input ended before";
@@ -541,12 +546,32 @@ TEST_F(FileTypes, SetupDoesWhatItsCommandsDo) {
   for (const char* said : {"that is a folder, not a program; try again", "Windows finds no program", "try again",
                            "a launcher in their place would break", "Done. What was done"})
     EXPECT_NE((setup.out + setup.err).find(said), std::string::npos) << said << "\n" << setup.out;
+  // The commands it printed, pasted into cmd.exe in another folder: the two that take it
+  // back leave what was there before, and those it ran make it again.
   const std::string bySetup = state();
-  ASSERT_EQ(Tool({"unregister", L}).exitCode, 0);
-  ASSERT_EQ(Tool({"set", L, stored}).exitCode, 0);
+  auto printed = [&](const std::string& after) {
+    std::vector<std::string> commands;
+    for (std::size_t at = setup.out.find(after); at != std::string::npos; at = setup.out.find(after, at + 1)) {
+      const std::size_t start = at + after.size();
+      commands.push_back(setup.out.substr(start, setup.out.find('\n', start) - start));
+    }
+    return commands;
+  };
+  auto paste = [&](const std::vector<std::string>& commands) {
+    wchar_t here[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, here);
+    SetCurrentDirectoryW(L"C:\\");
+    for (const std::string& command : commands) EXPECT_EQ(Start(L"", L"cmd.exe /s /c \"" + Utf16(command) + L"\""), 0u) << command;
+    SetCurrentDirectoryW(here);
+  };
+  const std::vector<std::string> takeBack = printed("To take the file types and places back: "),
+                                 templateBack = printed("To put the template back as it was: "),
+                                 ran = printed("\n  " + tool + " ");
+  ASSERT_EQ(takeBack.size() + templateBack.size(), 2u) << setup.out;
+  ASSERT_EQ(ran.size(), 2u) << setup.out;
+  paste({takeBack[0], templateBack[0]});
   EXPECT_EQ(state(), before);
-  ASSERT_EQ(Tool({"set", L, "--program", path}).exitCode, 0);
-  ASSERT_EQ(Tool({"register", L, ".oqw", ".oqx", "--menu", "--send-to"}).exitCode, 0);
+  paste({tool + " " + ran[0], tool + " " + ran[1]});
   EXPECT_EQ(state(), bySetup) << "setup made something else than its commands";
 
   // Run again: everything taken back.
