@@ -9,8 +9,10 @@
 #include "check.h"
 #include "command.h"
 #include "console.h"
+#include "path_fold.h"
 #include "paths.h"
 #include "setup.h"
+#include "shipped_template.h"
 #include "template_file.h"
 #include "template_text.h"
 
@@ -95,8 +97,8 @@ std::string ParseOptions(const std::vector<std::string>& args, const Command* co
   bool optionsEnded = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (!optionsEnded && arg == "/?")
-      parsed.help = true;  // Windows' own way to ask
+    if (!optionsEnded && (arg == "/?" || arg == "-?" || arg == "/h" || arg == "/H"))
+      parsed.help = true;  // Windows' own ways to ask
     else if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-")
       parsed.options.operands.push_back(arg);
     else if (arg == "--")
@@ -152,6 +154,7 @@ int Setup(const Options& options) {
   io.run = RunCommandLine;
   io.onInterrupt = SayOnInterrupt;
   io.tool = QuotedArgument(OwnProgramPath());
+  io.shippedTemplate = kShippedTemplate;
   return RunSetup(options.operands.empty() ? std::nullopt : std::optional<std::string>(options.operands[0]),
                   FolderOf(OwnProgramPath()), io);
 }
@@ -248,6 +251,26 @@ std::string Help() {
   return help.replace(help.find("{max}"), 5, std::to_string(kMaxTemplateSize));
 }
 
+// " (did you mean NAME?)" for the command whose name `typed` misspells (at most two letters
+// added, dropped, changed or swapped), or "".
+std::string DidYouMean(const std::string& typed) {
+  auto distance = [](const std::string& a, std::string_view b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i)
+      for (std::size_t j = 1; j <= b.size(); ++j) {
+        d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] != b[j - 1])});
+        if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+      }
+    return d[a.size()][b.size()];
+  };
+  const std::string lower = AsciiLower(typed);
+  for (const Command& command : kCommands)
+    if (distance(lower, command.name) <= 2) return " (did you mean " + std::string(command.name) + "?)";
+  return "";
+}
+
 // Runs the command that `args` name, as the tool's command line would.
 int RunCommandLine(std::vector<std::string> args) {
   if (args.empty()) return Usage("no command given");
@@ -261,7 +284,7 @@ int RunCommandLine(std::vector<std::string> args) {
   // --help and --version answer whatever else stands beside them.
   if (parsed.help) return Print(Help(), "the help");
   if (parsed.version) return Print(std::string("opener-template ") + OPENER_VERSION + "\n", "the version");
-  if (!command) return Usage("unknown command " + name);
+  if (!command) return Usage("unknown command " + name + DidYouMean(name));
   if (!error.empty()) return Usage(error);
   return command->run(parsed.options);
 }

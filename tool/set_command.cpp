@@ -4,6 +4,7 @@
 
 #include "check.h"
 #include "command.h"
+#include "command_line.h"
 #include "console.h"
 #include "file_identity.h"
 #include "file_io.h"
@@ -76,7 +77,15 @@ int Set(const Options& options) {
     return Refuse(path, error);
   if (std::string error = StartsItself(text, target); !error.empty()) return Refuse(path, error);
   std::vector<std::string> notes = TemplateWarnings(text, LegacyCodePage());
-  if (options.program && kOnWindows && FindTemplateProgram(*options.program, FolderOf(FullPathOf(target))).empty())
+  const std::string folder = FolderOf(FullPathOf(target));
+  const bool found = kOnWindows && !FindTemplateProgram(options.program ? *options.program : text, folder).empty();
+  if (options.program && kOnWindows && !found && NameExistsHere(*options.program))
+    return Refuse(path, *options.program + " is a folder, not a program");
+  // A program's path given as the whole template: it is meant with --program.
+  if (!templateGiven && found && text.find(kPlaceholder) == std::string::npos && NameExistsHere(text))
+    notes.push_back("to start this program with the file name, give its path with --program: " +
+                    CommandLineOf({OwnProgramPath(), "set", FullPathOf(path), "--program", text}));
+  if (options.program && kOnWindows && !found)
     notes.push_back("Windows finds no program " + *options.program + " (" +
                     (IsFullPath(*options.program) ? std::string("there") : WhereWindowsLooks(*options.program)) +
                     "): the launcher will start nothing until it exists");

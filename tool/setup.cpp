@@ -131,9 +131,10 @@ class SetupSteps {
   // 2. The editor, dragged in or typed (Enter keeps it): set --program.
   bool AskEditor() {
     for (;;) {
+      const std::string now = io_.readLauncher(launcher).template_;
       const std::optional<std::string> answer = dialogue_.Ask(
-          "Drag the editor's .exe into this window, or type its path, then press Enter (Enter alone keeps " +
-          Printable(io_.readLauncher(launcher).template_) + "):");
+          "Drag the editor's .exe into this window, or type its path, then press Enter (Enter alone " +
+          (now == io_.shippedTemplate ? std::string("leaves it for later") : "keeps " + Printable(now)) + "):");
       if (!answer) return false;
       const std::string path = Unquoted(*answer);
       if (path.empty()) return true;
@@ -250,8 +251,13 @@ int RunSetup(const std::optional<std::string>& file, const std::string& toolFold
       "right-click menu and Send To.\n");
   if (!steps.ChooseLauncher(file, toolFolder)) return dialogue.End(false, "", "");
   const std::string& launcher = steps.launcher;
-  dialogue.Say("\n" + Printable(launcher) + " now:\n");
-  io.run({"check", launcher});
+  // A launcher as the release ships it points at no editor: said plainly, not checked.
+  if (steps.before == io.shippedTemplate) {
+    dialogue.Say("\n" + Printable(launcher) + " is not pointed at an editor yet.\n");
+  } else {
+    dialogue.Say("\n" + Printable(launcher) + " now:\n");
+    io.run({"check", launcher});
+  }
   if (steps.registered) {
     const std::optional<bool> back = dialogue.AskYesNo("Take everything back, as 'unregister' does?", false);
     if (!back) return dialogue.End(false, launcher, "");

@@ -36,6 +36,7 @@ struct SetupIo {
   std::function<bool(const std::string& launcher, std::vector<std::string>& types, Places& places)> registeredFor;
   std::string pathext;  // the PATHEXT variable's value
   std::string tool;     // the tool's command as printed: its full path, quoted where needed
+  std::string shippedTemplate;  // the template a launcher of the release holds
 };
 
 // The system's own: what the tool reads, with `run` for its commands and `readLine`,

@@ -73,6 +73,7 @@ struct StandIn {
     };
     io.pathext = ".COM;.EXE;.BAT";
     io.tool = "opener-template";
+    io.shippedTemplate = "\"D:\\Program Files\\ZEPHANTA\\Ovrix.exe\" \"%s\"";
     return io;
   }
 };
@@ -133,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
          kEditor + "\n.txt .md\n\n\n\n\n",
          {kSet, "opener-template register " + kLauncher + " .txt .md --menu --send-to"},
          0,
-         "Done. What was done, as the commands that do it:"},
+         "C:\\Tools\\opener.exe is not pointed at an editor yet.\n"},
         {{"NothingAsked"}, {}, "\n\nn\nn\nn\n\n", {}, 0, "Done. Nothing was changed."},
         {{"ChangesTheTypes"},
          {kRegisterTxt},

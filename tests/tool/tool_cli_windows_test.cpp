@@ -28,7 +28,8 @@ TEST_F(ToolCli, KeepsCharactersOutsideTheCodePage) {
 }
 
 // set asks Windows' own search whether the program exists (adding .exe, looking on the
-// search path), and refuses a launcher that would start itself.
+// search path), refuses a launcher that would start itself and a folder for a program,
+// and offers --program for a program's path given as the template.
 TEST_F(ToolCli, SetAsksWindowsForTheProgram) {
   WriteBytes(folder_ + "ed.exe", "x");
   for (const auto& [program, warns] : std::vector<std::pair<std::string, bool>>{
@@ -37,12 +38,17 @@ TEST_F(ToolCli, SetAsksWindowsForTheProgram) {
     EXPECT_EQ(set.exitCode, 0) << set.err;
     EXPECT_EQ(set.err.find("Windows finds no program") != std::string::npos, warns) << set.err;
   }
+  // A program's path given as the whole template: stored, and --program is offered.
+  ProcessResult whole = Run({"set", exe_, folder_ + "ed.exe"});
+  EXPECT_NE(whole.err.find("give its path with --program: "), std::string::npos) << whole.err;
   const std::string kept = ReadBytes(exe_);
-  for (const auto& args : std::vector<std::vector<std::string>>{{"set", exe_, "--program", exe_},
-                                                                {"set", exe_, "\"" + exe_ + "\" \"%s\""}}) {
+  for (const auto& [args, why] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"set", exe_, "--program", exe_}, "the template starts the launcher itself"},
+           {{"set", exe_, "\"" + exe_ + "\" \"%s\""}, "the template starts the launcher itself"},
+           {{"set", exe_, "--program", folder_}, "is a folder, not a program"}}) {
     ProcessResult refused = Run(args);
     EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_NE(refused.err.find("the template starts the launcher itself"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find(why), std::string::npos) << refused.err;
   }
   EXPECT_EQ(ReadBytes(exe_), kept);
 }
