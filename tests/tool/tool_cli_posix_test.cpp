@@ -1,5 +1,6 @@
 // opener-template's cases that only a POSIX system has: devices, FIFOs, permission bits
 // and owners, signals and file-size limits, names of 255 bytes.
+#include <filesystem>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -213,6 +214,31 @@ TEST_F(ToolCli, HelpsUsageIsTheReferencesSynopsis) {
        at = help.find("\n  opener-template ", at + 1))
     usage += help.substr(at + 3, help.find('\n', at + 1) - at - 2);
   EXPECT_EQ(usage, synopsis);
+}
+
+// The guide's list of check's lines ("- `program:  none: ...`") quotes the tool's own
+// words: each quoted line's fixed words, up to its first path or example, are in the
+// tool's source as written.
+TEST_F(ToolCli, TheGuideQuotesTheToolsOwnWords) {
+  const std::string guide = ReadBytes(OPENER_GUIDE);
+  std::string source;
+  for (const auto& file : std::filesystem::directory_iterator(OPENER_TOOL_SOURCES))
+    source += ReadBytes(file.path().string());
+  int quoted = 0;
+  for (std::size_t at = guide.find("\n- `"); at != std::string::npos; at = guide.find("\n- `", at + 1)) {
+    const std::string line = guide.substr(at + 4, guide.find('`', at + 4) - at - 4);
+    const std::size_t colon = line.find(":  ");
+    if (colon == std::string::npos || line.find(' ') < colon) continue;  // "program:  ...", "opener-template: ..."
+    std::string words = line.substr(colon + 3);
+    if (words.rfind("none: ", 0) == 0) words.erase(0, 6);
+    if (words[0] == '%') words.erase(0, words.find('%', 1) + 1);  // "%systemdrive% is ...": an example first
+    words = words.substr(0, std::min({words.find("C:\\"), words.find(" ("), words.find(" ..."), words.find(" %"),
+                                      words.find(" run.bat"), words.find(" notepad")}));
+    if (words.empty()) continue;
+    ++quoted;
+    EXPECT_NE(source.find(words), std::string::npos) << "the guide quotes words the tool does not say: " << words;
+  }
+  EXPECT_GE(quoted, 10);
 }
 
 }  // namespace
