@@ -150,8 +150,8 @@ std::string RowError(const ChangeRecord& record, std::string& slot) {
   for (const auto& [row, change] : record.changes) {
     if (every.launcher.empty() && IsKeyUnder(change.key, "Applications") && change.key.size() > 13)
       every.launcher = "\\" + change.key.substr(13, change.key.find('\\', 13) - 13);
-    const std::string type = !change.key.empty() && change.key[0] == '.' ? change.key.substr(0, change.key.find('\\'))
-                                                                         : change.name;
+    const std::string type =
+        !change.key.empty() && change.key[0] == '.' ? change.key.substr(0, change.key.find('\\')) : change.name;
     if (!type.empty() && type[0] == '.' && FileTypeError(type, "").empty() && !HoldsRegistryName(every.types, type))
       every.types.push_back(type);
   }
@@ -270,7 +270,8 @@ std::string ChooseShortcut(const Shortcuts& shortcuts, const Registration& regis
                      " starts the launcher already; it stays yours, and unregister leaves it");
       return "";
     }
-    inTheWay += (inTheWay.empty() ? "" : " and ") + candidate + (target == "?" ? " (no shortcut)" : " (to " + target + ")");
+    inTheWay +=
+        (inTheWay.empty() ? "" : " and ") + candidate + (target == "?" ? " (no shortcut)" : " (to " + target + ")");
   }
   return "the Send To folder has " + inTheWay + ": rename or remove one of them";
 }
@@ -581,8 +582,8 @@ RegistryOutcome RegisterLauncher(Registry& classes, Shortcuts& shortcuts, const 
       StringValue("\"" + (registration.editor.empty() ? launcher : registration.editor) + "\",0");
   RegistryJournal journal(classes);
   const std::string formerShortcut = mine->sendTo;
-  std::string error = WriteValues(journal, OwnClassValues(registration, mine->progId, icon), nullptr, records,
-                                  outcome.said);
+  std::string error =
+      WriteValues(journal, OwnClassValues(registration, mine->progId, icon), nullptr, records, outcome.said);
   if (error.empty())
     error = WriteValues(journal, RecordedValues(registration, mine->progId, icon), mine, records, outcome.said);
   if (error.empty() && !shortcut.empty()) {
@@ -634,7 +635,8 @@ RegistryOutcome UnregisterLauncher(Registry& classes, Shortcuts& shortcuts, cons
   if (!all) outcome.left = InWords(TypesOf(*mine), PlacesOf(*mine));
   // The shortcut last, and only while it is one in the Send To folder that starts the launcher.
   if (error.empty() && !shortcut.empty()) {
-    if (!SamePath(FolderOf(shortcut), shortcuts.Folder()) || !SamePath(shortcut.substr(shortcut.size() - std::min<std::size_t>(4, shortcut.size())), ".lnk"))
+    if (!SamePath(FolderOf(shortcut), shortcuts.Folder()) ||
+        !SamePath(shortcut.substr(shortcut.size() - std::min<std::size_t>(4, shortcut.size())), ".lnk"))
       outcome.said.push_back("left " + shortcut + " as it is: it is no shortcut in the Send To folder, " +
                              shortcuts.Folder());
     else if (SamePath(shortcuts.TargetOf(shortcut), launcher))

@@ -109,8 +109,7 @@ std::string ClassOf(const std::string& launcher);
 
 // What the launcher at `launcher` holds in `classes` (read under the root's lock): its
 // types and places; false where it has no record, or the lock was not had.
-bool RegisteredFor(Registry& classes, const std::string& launcher, std::vector<std::string>& types,
-                   Places& places);
+bool RegisteredFor(Registry& classes, const std::string& launcher, std::vector<std::string>& types, Places& places);
 
 // Where the launcher at `launcher` is registered in `classes`, in words (".txt .md, the
 // menu of every file, Send To"), "" where it has no record, or "unknown: " and why where

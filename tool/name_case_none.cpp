@@ -25,6 +25,6 @@ char16_t Folded(char16_t c) {
 
 bool SameNameBySystem(std::string_view a, std::string_view b) {
   const std::u16string wideA = Utf16Units(a), wideB = Utf16Units(b);
-  return wideA.size() == wideB.size() &&
-         std::equal(wideA.begin(), wideA.end(), wideB.begin(), [](char16_t x, char16_t y) { return Folded(x) == Folded(y); });
+  return wideA.size() == wideB.size() && std::equal(wideA.begin(), wideA.end(), wideB.begin(),
+                                                    [](char16_t x, char16_t y) { return Folded(x) == Folded(y); });
 }

@@ -117,7 +117,8 @@ int Unregister(const Options& options) {
   const std::string gone = InWords(outcome.types, outcome.places);
   std::string out = Printable(launcher) + ": ";
   if (!gone.empty())
-    out += "unregistered " + Printable(gone) + (outcome.classGone ? "" : "; it stays registered for " + Printable(outcome.left));
+    out += "unregistered " + Printable(gone) +
+           (outcome.classGone ? "" : "; it stays registered for " + Printable(outcome.left));
   else
     out += outcome.classGone ? "unregistered its own class (it had nothing left)"
                              : "nothing was unregistered; it stays registered for " + Printable(outcome.left);

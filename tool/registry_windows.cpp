@@ -107,8 +107,8 @@ class WindowsClasses : public Registry {
     const DWORD waited = WaitForSingleObject(lock_.get(), kLockWaitSeconds * 1000);
     if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) return "";
     lock_.Reset();
-    return "another run of opener-template is changing " + RootName() + " and held its lock (" + LockName() +
-           ") for " + std::to_string(kLockWaitSeconds) + " s; try again once it has ended";
+    return "another run of opener-template is changing " + RootName() + " and held its lock (" + LockName() + ") for " +
+           std::to_string(kLockWaitSeconds) + " s; try again once it has ended";
   }
   void Release() override {
     if (lock_) ReleaseMutex(lock_.get());

@@ -21,8 +21,7 @@ class SendToFolder : public Shortcuts {
 
   std::string Folder() const override {
     TaskMemory<wchar_t> path;
-    if (FAILED(SHGetKnownFolderPath(FOLDERID_SendTo, KF_FLAG_DONT_VERIFY, nullptr, path.Receive())) || !path)
-      return "";
+    if (FAILED(SHGetKnownFolderPath(FOLDERID_SendTo, KF_FLAG_DONT_VERIFY, nullptr, path.Receive())) || !path) return "";
     return Utf8(path.get()) + "\\";
   }
   bool FolderExists() const override {

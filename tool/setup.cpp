@@ -87,11 +87,11 @@ class Dialogue {
     std::vector<std::string> types;
     Places places;
     if (!launcher.empty() && io_.registeredFor(launcher, types, places))
-      out += "To take the file types and places back: " + io_.tool + " " + CommandLineOf({"unregister", launcher}) +
-             "\n";
+      out +=
+          "To take the file types and places back: " + io_.tool + " " + CommandLineOf({"unregister", launcher}) + "\n";
     if (!launcher.empty() && !template_.empty())
-      out += "To put the template back as it was: " + io_.tool + " " + CommandLineOf({"set", launcher, template_}) +
-             "\n";
+      out +=
+          "To put the template back as it was: " + io_.tool + " " + CommandLineOf({"set", launcher, template_}) + "\n";
     io_.write(out + "\nPress Enter to close.");
     std::string line;
     io_.readLine(line);

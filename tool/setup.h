@@ -34,8 +34,8 @@ struct SetupIo {
   std::function<std::string(const std::string&)> displayName;  // the name Windows shows for a program
   // Where the launcher is registered for the user: false where it is not.
   std::function<bool(const std::string& launcher, std::vector<std::string>& types, Places& places)> registeredFor;
-  std::string pathext;  // the PATHEXT variable's value
-  std::string tool;     // the tool's command as printed: its full path, quoted where needed
+  std::string pathext;          // the PATHEXT variable's value
+  std::string tool;             // the tool's command as printed: its full path, quoted where needed
   std::string shippedTemplate;  // the template a launcher of the release holds
 };
 
@@ -48,4 +48,3 @@ SetupIo SystemSetupIo();
 // of input it stops at once, saying what was done. Returns 0 when it ran to its end,
 // 1 when it stopped early or a step failed.
 int RunSetup(const std::optional<std::string>& file, const std::string& toolFolder, SetupIo& io);
-

@@ -74,7 +74,8 @@ std::string LauncherKind(std::string_view file, std::size_t offset, bool release
   const std::string print = Sha256Hex(LowerHex(bytes));
   if (print.empty()) return "";
   // KIND:PRINT, each followed by a space.
-  for (const std::string_view prints : {std::string_view(kOurLaunchers), std::string_view(released ? kReleasedLaunchers : "")}) {
+  for (const std::string_view prints :
+       {std::string_view(kOurLaunchers), std::string_view(released ? kReleasedLaunchers : "")}) {
     const std::size_t at = prints.find(":" + print + " ");
     if (at == std::string_view::npos) continue;
     const std::size_t start = at == 0 ? 0 : prints.rfind(' ', at) + 1;

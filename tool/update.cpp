@@ -5,8 +5,7 @@
 namespace {
 
 // The launcher at `path` updated; `named` where the user named the file itself.
-void UpdateOne(const std::string& path, bool named, const FreshLaunchers& fresh, UpdateIo& io,
-               UpdateOutcome& outcome) {
+void UpdateOne(const std::string& path, bool named, const FreshLaunchers& fresh, UpdateIo& io, UpdateOutcome& outcome) {
   auto leave = [&](const std::string& why) {
     outcome.lines += "left as it was: " + path + ": " + why + "\n";
     outcome.failed = true;

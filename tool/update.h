@@ -12,7 +12,7 @@
 struct UpdateIo {
   std::function<bool(const std::string& path)> isFolder;
   std::function<std::vector<std::string>(const std::string& folder)> programsIn;  // its .exe files, in order
-  std::function<std::string(const std::string& path, std::string& bytes)> read;  // "" or why not
+  std::function<std::string(const std::string& path, std::string& bytes)> read;   // "" or why not
   // The kind of launcher the bytes are, of any release ("opener", "opener-wait"), or "".
   std::function<std::string(const std::string& bytes, std::size_t blockOffset)> kindOf;
   // Writes the file whole or not at all; "" or why not.

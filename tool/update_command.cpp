@@ -63,8 +63,9 @@ int UpdateLaunchers(const Options& options) {
       fresh[kind] = launcher.bytes;
   }
   if (fresh.empty())
-    return Refuse(here, "this release's launchers are not beside opener-template: run update from the folder the "
-                        "release was unzipped to");
+    return Refuse(here,
+                  "this release's launchers are not beside opener-template: run update from the folder the "
+                  "release was unzipped to");
   std::vector<std::string> operands;
   for (const std::string& operand : options.operands) {
     if (std::string error = CheckOperand(operand, "FOLDER or FILE"); !error.empty()) return Usage(error);

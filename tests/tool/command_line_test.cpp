@@ -50,17 +50,21 @@ TEST_P(Quoting, WritesAnArgumentThatReadsBackWhole) {
   const std::vector<std::string> args = {"C:\\Tools\\opener-template.exe", GetParam().arg, "last"};
   EXPECT_EQ(ArgumentsOf(CommandLineOf(args)), args);
 }
-INSTANTIATE_TEST_SUITE_P(CommandLine, Quoting,
-                         testing::Values(QuoteRow{{"Plain"}, "C:\\Tools\\a.exe", "C:\\Tools\\a.exe"},
-                                         QuoteRow{{"Blank"}, "C:\\My Tools\\a.exe", "\"C:\\My Tools\\a.exe\""},
-                                         QuoteRow{{"TrailingBackslash"}, "C:\\My Tools\\", "\"C:\\My Tools\\\\\""},
-                                         QuoteRow{{"Quote"}, "say \"hi\"", "\"say \\\"hi\\\"\""},
-                                         QuoteRow{{"BackslashBeforeQuote"}, "a\\\"b", "\"a\\\\\\\"b\""},
-                                         QuoteRow{{"CmdSpecial"}, "AT&T", "\"AT&T\""},
-                                         QuoteRow{{"Template"}, "\"C:\\Ed\\ed.exe\" \"%s\"",
-                                                  "\"\\\"C:\\Ed\\ed.exe\\\" \\\"%s\\\"\""},
-                                         QuoteRow{{"Empty"}, "", "\"\""},
-                                         QuoteRow{{"NonAscii"}, "C:\\\xc3\x89" "d\\ed.exe", "C:\\\xc3\x89" "d\\ed.exe"}),
-                         RowName());
+INSTANTIATE_TEST_SUITE_P(
+    CommandLine, Quoting,
+    testing::Values(QuoteRow{{"Plain"}, "C:\\Tools\\a.exe", "C:\\Tools\\a.exe"},
+                    QuoteRow{{"Blank"}, "C:\\My Tools\\a.exe", "\"C:\\My Tools\\a.exe\""},
+                    QuoteRow{{"TrailingBackslash"}, "C:\\My Tools\\", "\"C:\\My Tools\\\\\""},
+                    QuoteRow{{"Quote"}, "say \"hi\"", "\"say \\\"hi\\\"\""},
+                    QuoteRow{{"BackslashBeforeQuote"}, "a\\\"b", "\"a\\\\\\\"b\""},
+                    QuoteRow{{"CmdSpecial"}, "AT&T", "\"AT&T\""},
+                    QuoteRow{{"Template"}, "\"C:\\Ed\\ed.exe\" \"%s\"", "\"\\\"C:\\Ed\\ed.exe\\\" \\\"%s\\\"\""},
+                    QuoteRow{{"Empty"}, "", "\"\""},
+                    QuoteRow{{"NonAscii"},
+                             "C:\\\xc3\x89"
+                             "d\\ed.exe",
+                             "C:\\\xc3\x89"
+                             "d\\ed.exe"}),
+    RowName());
 
 }  // namespace

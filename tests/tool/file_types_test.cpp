@@ -87,9 +87,15 @@ std::string DamageARow(MemoryRegistry& registry, std::mt19937& random) {
   RegistryValue value = registry.Read(key, slot);
   Change forged;
   switch (random() % 4) {
-    case 0: value.data[0] = 2; break;
-    case 1: value.data.pop_back(); break;
-    case 2: value.data[3] = '\x7f'; break;  // the key's length
+    case 0:
+      value.data[0] = 2;
+      break;
+    case 1:
+      value.data.pop_back();
+      break;
+    case 2:
+      value.data[3] = '\x7f';
+      break;  // the key's length
     default:
       forged = {false, "Directory\\shell\\other\\command", "", {}, StringValue("x")};
       value = EncodeChange(forged);
@@ -297,8 +303,10 @@ void SetRow(MemoryRegistry& registry, const std::string& key, const std::functio
   change(value.data);
   registry.Set(key, "00000000", value);
 }
-const std::string kRemove = "; to leave what it changed as it is and go on, remove it: reg delete "
-                            "\"HKEY_CURRENT_USER\\Software\\Classes\\" + ClassOf(kLaunchers[0]) + "\\OpenerRecord\" /v ";
+const std::string kRemove =
+    "; to leave what it changed as it is and go on, remove it: reg delete "
+    "\"HKEY_CURRENT_USER\\Software\\Classes\\" +
+    ClassOf(kLaunchers[0]) + "\\OpenerRecord\" /v ";
 INSTANTIATE_TEST_SUITE_P(
     FileTypes, Damages,
     testing::Values(
@@ -343,7 +351,8 @@ TEST(FileTypes, ARecordIsFoundAsWindowsComparesNames) {
   MemoryShortcuts shortcuts;
   const auto before = registry.keys;
   ASSERT_EQ(RegisterLauncher(registry, shortcuts, {"C:\\\xc3\x9c\\la.exe", "", "Ed", {".rf\xc3\xa4"}, {}}).error, "");
-  const RegistryOutcome removed = UnregisterLauncher(registry, shortcuts, "c:\\\xc3\xbc\\LA.exe", {{".RF\xc3\x84"}, {}});
+  const RegistryOutcome removed =
+      UnregisterLauncher(registry, shortcuts, "c:\\\xc3\xbc\\LA.exe", {{".RF\xc3\x84"}, {}});
   EXPECT_EQ(removed.types, std::vector<std::string>{".rf\xc3\xa4"});
   EXPECT_TRUE(registry.keys == before);
 }

@@ -56,8 +56,8 @@ TEST_F(ToolCli, UsageErrorsExitTwo) {
                                                        {"show", exe_, "--arguments", "-n"},
                                                        {"register", exe_, ".txt", "--program", "x"},
                                                        {"setup", exe_, "--menu"}};
-  EXPECT_EQ(Run({"regsiter", exe_}).err.rfind("opener-template: unknown command regsiter (did you mean register?)\n", 0),
-            0u);
+  EXPECT_EQ(
+      Run({"regsiter", exe_}).err.rfind("opener-template: unknown command regsiter (did you mean register?)\n", 0), 0u);
   EXPECT_EQ(Run({"shwo", exe_}).err.rfind("opener-template: unknown command shwo (did you mean show?)\n", 0), 0u);
   for (const auto& args : cases) {
     ProcessResult result = Run(args);

@@ -37,7 +37,7 @@ struct Folder {
     };
     io.kindOf = [](const std::string& bytes, std::size_t) {
       const std::string build = bytes.substr(bytes.size() - 8);
-      return build == "old-wait" || build == "new-wait" ? std::string("opener-wait")
+      return build == "old-wait" || build == "new-wait"   ? std::string("opener-wait")
              : build == "old-open" || build == "new-open" ? std::string("opener")
                                                           : std::string();
     };
@@ -89,7 +89,8 @@ TEST(Update, WhatCannotBeUpdatedIsNamedAndTheRestGoOn) {
   folder.files = {{"C:\\T\\a.exe", Launcher("old-wait", "a \"%s\"")}, {"C:\\T\\b.exe", Launcher("old-open", "b")}};
   folder.busy = "C:\\T\\a.exe";
   UpdateIo io = folder.Io();
-  const UpdateOutcome outcome = Update({"C:\\T", "C:\\none.exe", "C:\\T\\b.exe"}, {{"opener", kFresh.at("opener")}}, io);
+  const UpdateOutcome outcome =
+      Update({"C:\\T", "C:\\none.exe", "C:\\T\\b.exe"}, {{"opener", kFresh.at("opener")}}, io);
   EXPECT_TRUE(outcome.failed);
   EXPECT_EQ(outcome.lines,
             "left as it was: C:\\T\\a.exe: a launcher of the kind opener-wait, which is not beside this "

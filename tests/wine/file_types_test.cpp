@@ -230,8 +230,8 @@ TEST_F(FileTypes, ForTheUserAnyLaunchersInAnyOrderComeBack) {
     EXPECT_EQ(Read(HKEY_CURRENT_USER, L"Software\\Classes\\.oqa", nullptr), ClassKey(a));
     const std::string registered = Export(all);
     EXPECT_NE(tool({"register", Utf8(twin), ".oqa"}, 1).err.find(Utf8(a)), std::string::npos);
-    EXPECT_NE(tool({"check", Utf8(twin)}, 0).out.find("another launcher of this file name holds file types for you, " +
-                                                      Utf8(a)),
+    EXPECT_NE(tool({"check", Utf8(twin)}, 0)
+                  .out.find("another launcher of this file name holds file types for you, " + Utf8(a)),
               std::string::npos);
     EXPECT_NE(tool({"register", Utf8(percent), ".oqa"}, 1).err.find("holds a %"), std::string::npos);
     EXPECT_NE(tool({"unregister", Utf8(never)}, 0).out.find("nothing is registered for it for you"), std::string::npos);
@@ -271,8 +271,9 @@ TEST_F(FileTypes, TheRecordUnderFaults) {
   {
     const OwnedHandle held(CreateMutexW(nullptr, TRUE, Utf16(ClassesLockName(false)).c_str()));
     ASSERT_TRUE(held);
-    EXPECT_NE(tool({"register", upper, ".oqf"}, 1).err.find("another run of opener-template is changing "
-                                                            "HKEY_CURRENT_USER\\Software\\Classes and held its lock"),
+    EXPECT_NE(tool({"register", upper, ".oqf"}, 1)
+                  .err.find("another run of opener-template is changing "
+                            "HKEY_CURRENT_USER\\Software\\Classes and held its lock"),
               std::string::npos);
     ReleaseMutex(held.get());
   }
@@ -326,8 +327,7 @@ TEST_F(FileTypes, ANewEditorMovesIntoEveryPlaceAndWordsSayOnlyWhatWasDone) {
                            "To\nnote: .oqn: not registered for this launcher, left as it is\nnote: the menu of every "
                            "folder: not registered for this launcher, left as it is\n");
   ProcessResult menu = Tool({"unregister", L, "--menu"});
-  EXPECT_EQ(menu.out.rfind(L + ": unregistered the menu of every file; it stays registered for .oqm, Send To\n", 0),
-            0u)
+  EXPECT_EQ(menu.out.rfind(L + ": unregistered the menu of every file; it stays registered for .oqm, Send To\n", 0), 0u)
       << menu.out;
   ASSERT_EQ(Tool({"unregister", L}).exitCode, 0);
   EXPECT_EQ(Export(UserClasses()), before);
@@ -348,8 +348,9 @@ TEST_F(FileTypes, UpdateKeepsEachLaunchersTemplateAndRegistrations) {
   ASSERT_TRUE(CopyFileW(Utf16(TemplateTool()).c_str(), (release + L"opener-template.exe").c_str(), FALSE));
   const std::string recorder = "\"" + Utf8(TestDir()) + "recorder.exe\" \"%s\"";
   const std::wstring last = TestDir() + L"release-1.0.0\\";
-  for (const auto& [from, to] : {std::pair{L"opener.exe", L"opener.exe"}, std::pair{L"opener-wait.exe", L"opener-wait.exe"},
-                                 std::pair{L"opener.exe", L"notes.exe"}}) {
+  for (const auto& [from, to] :
+       {std::pair{L"opener.exe", L"opener.exe"}, std::pair{L"opener-wait.exe", L"opener-wait.exe"},
+        std::pair{L"opener.exe", L"notes.exe"}}) {
     ASSERT_TRUE(CopyFileW((last + from).c_str(), (old + to).c_str(), FALSE));
     ASSERT_EQ(Tool({"set", Utf8(old + to), recorder}).exitCode, 0);
   }
@@ -382,7 +383,8 @@ TEST_F(FileTypes, UpdateKeepsEachLaunchersTemplateAndRegistrations) {
   const std::string wait = same ? "up to date: " : "updated: ";
   EXPECT_EQ(second.out, "up to date: " + O + "notes.exe (opener)\n" + wait + O + "opener-wait.exe (opener-wait" +
                             (same ? ")\n" : "), its template kept\n") + "up to date: " + O + "opener.exe (opener)\n");
-  EXPECT_EQ(RunProcess(updater, {"update", O}).out.find("updated"), std::string::npos) << "a second run changed something";
+  EXPECT_EQ(RunProcess(updater, {"update", O}).out.find("updated"), std::string::npos)
+      << "a second run changed something";
   for (const wchar_t* kind : {L"opener.exe", L"opener-wait.exe"}) {
     const std::wstring name = std::wstring(kind) == L"opener.exe" ? L"notes.exe" : kind;
     std::string now = ReadBytes(Utf8(old + name)), fresh = ReadBytes(Utf8(built + kind));
@@ -395,7 +397,8 @@ TEST_F(FileTypes, UpdateKeepsEachLaunchersTemplateAndRegistrations) {
   SHELLEXECUTEINFOW open{};
   open.lpFile = document.c_str();
   ASSERT_TRUE(ShellRun(open));
-  EXPECT_EQ(Records(), std::vector<std::string>{"5\t\"" + Utf8(TestDir()) + "recorder.exe\" \"" + Utf8(document) + "\""});
+  EXPECT_EQ(Records(),
+            std::vector<std::string>{"5\t\"" + Utf8(TestDir()) + "recorder.exe\" \"" + Utf8(document) + "\""});
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\opener.oqy");
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.oqy");
 }
@@ -561,7 +564,8 @@ TEST_F(FileTypes, SetupDoesWhatItsCommandsDo) {
     wchar_t here[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, here);
     SetCurrentDirectoryW(L"C:\\");
-    for (const std::string& command : commands) EXPECT_EQ(Start(L"", L"cmd.exe /s /c \"" + Utf16(command) + L"\""), 0u) << command;
+    for (const std::string& command : commands)
+      EXPECT_EQ(Start(L"", L"cmd.exe /s /c \"" + Utf16(command) + L"\""), 0u) << command;
     SetCurrentDirectoryW(here);
   };
   const std::vector<std::string> takeBack = printed("To take the file types and places back: "),
