@@ -1,12 +1,33 @@
 // Files as Windows knows them: their attributes, full paths and identities.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "file_identity.h"
 #include "windows_handles.h"
 #include "windows_text.h"
 
 bool NameExistsHere(std::string_view name) {
   return GetFileAttributesW(Utf16(std::string(name)).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(Utf16(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<std::string> ProgramsIn(const std::string& folder) {
+  const std::string within = folder + (folder.find_last_of("\\/") + 1 == folder.size() ? "" : "\\");
+  std::vector<std::string> programs;
+  WIN32_FIND_DATAW found;
+  const HANDLE first = FindFirstFileW(Utf16(within + "*.exe").c_str(), &found);
+  const Owned<HANDLE, FindClose> search(first == INVALID_HANDLE_VALUE ? nullptr : first);
+  if (!search) return programs;
+  do
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) programs.push_back(within + Utf8(found.cFileName));
+  while (FindNextFileW(search.get(), &found));
+  std::sort(programs.begin(), programs.end());
+  return programs;
 }
 
 FileId IdOfOpenFile(void* handle) {

@@ -1,7 +1,5 @@
 // opener-template update: update.h's decisions over the system's files, with this
 // release's launchers taken from beside the tool.
-#include <algorithm>
-#include <filesystem>
 #include <string>
 
 #include "command.h"
@@ -17,25 +15,10 @@
 
 namespace {
 
-std::filesystem::path PathOf(const std::string& utf8) { return std::filesystem::u8path(utf8); }
-
 UpdateIo SystemUpdateIo() {
   UpdateIo io;
-  io.isFolder = [](const std::string& path) {
-    std::error_code error;
-    return std::filesystem::is_directory(PathOf(path), error);
-  };
-  io.programsIn = [](const std::string& folder) {
-    std::vector<std::string> programs;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(PathOf(folder), error)) {
-      const std::string text = entry.path().filename().u8string();
-      if (entry.is_regular_file(error) && text.size() > 4 && AsciiLower(text.substr(text.size() - 4)) == ".exe")
-        programs.push_back(folder + (folder.find_last_of("\\/") == folder.size() - 1 ? "" : "\\") + text);
-    }
-    std::sort(programs.begin(), programs.end());
-    return programs;
-  };
+  io.isFolder = IsFolder;
+  io.programsIn = ProgramsIn;
   io.read = [](const std::string& path, std::string& bytes) {
     return ReadWholeFile(path, bytes, kMaxExecutableSize, true);
   };
