@@ -266,6 +266,7 @@ std::string ChooseShortcut(const Shortcuts& shortcuts, const Registration& regis
       return "";
     }
     if (SamePath(target, registration.launcher)) {
+      shortcut.clear();
       said.push_back("Send To: your own shortcut " + candidate +
                      " starts the launcher already; it stays yours, and unregister leaves it");
       return "";
@@ -595,9 +596,10 @@ RegistryOutcome RegisterLauncher(Registry& classes, Shortcuts& shortcuts, const 
   if (error.empty() && !shortcut.empty() && !SamePath(shortcuts.TargetOf(shortcut), launcher))
     error = shortcuts.Make(shortcut, launcher, registration.editor);
   if (!error.empty()) return Failed(journal, error);
+  outcome.shortcut = shortcut;
   // The shortcut of the editor's former name, once the one of its new name is there.
   if (!shortcut.empty() && !formerShortcut.empty() && !SamePath(formerShortcut, shortcut) &&
-      SamePath(shortcuts.TargetOf(formerShortcut), launcher))
+      SamePath(FolderOf(formerShortcut), shortcuts.Folder()) && SamePath(shortcuts.TargetOf(formerShortcut), launcher))
     if (std::string left = shortcuts.Remove(formerShortcut); !left.empty()) outcome.said.push_back(left);
   return outcome;
 }

@@ -69,6 +69,7 @@ struct Unregistration {
 struct RegistryOutcome {
   std::string error;
   std::vector<std::string> said;
+  std::string shortcut;            // register: the Send To shortcut that starts the launcher
   bool nothingRegistered = false;  // unregister: the launcher has no record in this root
   std::vector<std::string> types;  // unregister: the types it gave back
   Places places;                   // unregister: the places it gave back

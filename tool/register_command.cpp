@@ -40,14 +40,18 @@ std::string WhatWindowsStarts(const std::string& launcher, const std::vector<std
   return out;
 }
 
+std::string WithoutLnk(const std::string& name) { return name.size() > 4 ? name.substr(0, name.size() - 4) : name; }
+
 std::string Said(const std::vector<std::string>& said) {
   std::string out;
   for (const std::string& line : said) out += "note: " + Printable(line) + "\n";
   return out;
 }
 
-// What register set up beside the types, in words.
-std::string WhatWasSetUp(const Places& places, const std::string& editorName, bool allUsers) {
+// What register set up beside the types, in words: the menus' entries, and the Send To
+// shortcut by the name it has.
+std::string WhatWasSetUp(const Places& places, const std::string& editorName, const std::string& shortcut,
+                         bool allUsers) {
   std::string out;
   const std::string where = allUsers ? "every user's" : "your";
   if (places.menu)
@@ -55,7 +59,8 @@ std::string WhatWasSetUp(const Places& places, const std::string& editorName, bo
   if (places.folders)
     out += "folders: \"Open with " + Printable(editorName) + "\" on " + where +
            " right-click menu of every folder and of a folder's empty space\n";
-  if (places.sendTo) out += "send to: " + Printable(editorName) + " in your Send To menu\n";
+  if (places.sendTo && !shortcut.empty())
+    out += "send to: " + Printable(WithoutLnk(FileNameOf(shortcut))) + " in your Send To menu\n";
   if ((places.menu || places.folders) && WindowsBuild() >= 22000)
     out +=
         "  on Windows 11 these entries appear under \"Show more options\" (Shift+F10), where Windows 11 puts "
@@ -86,7 +91,8 @@ int Register(const Options& options) {
   if (!outcome.error.empty()) return Refuse(path, outcome.error);
   TellShellAssociationsChanged();
   return Print(WhatWindowsStarts(registration.launcher, registration.types, true) +
-                   WhatWasSetUp(registration.places, registration.editorName, options.allUsers) + Said(outcome.said),
+                   WhatWasSetUp(registration.places, registration.editorName, outcome.shortcut, options.allUsers) +
+                   Said(outcome.said),
                "what Windows starts");
 }
 

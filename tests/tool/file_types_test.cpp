@@ -378,6 +378,8 @@ TEST(FileTypes, SendToNamesAShortcutOfItsOwnAndRemovesOnlyItsOwn) {
   sendTo.sendTo = true;
   for (const std::string& launcher : {kLaunchers[0], kLaunchers[1]})
     ASSERT_EQ(RegisterLauncher(registry, shortcuts, {launcher, "C:\\Ed\\ed.exe", "Ed", {}, sendTo}).error, "");
+  EXPECT_EQ(RegisterLauncher(registry, shortcuts, {kLaunchers[0], "C:\\Ed\\ed.exe", "Ed", {}, sendTo}).shortcut,
+            "C:\\Users\\u\\SendTo\\Ed (opener).lnk");
   EXPECT_EQ(shortcuts.TargetOf("C:\\Users\\u\\SendTo\\Ed (opener).lnk"), kLaunchers[0]);
   EXPECT_EQ(shortcuts.TargetOf("C:\\Users\\u\\SendTo\\Ed (ed\xc3\xa9).lnk"), kLaunchers[1]);
   EXPECT_NE(RegisterLauncher(registry, shortcuts, {kLaunchers[3], "C:\\Ed\\ed.exe", "Ed", {}, sendTo}).error, "");

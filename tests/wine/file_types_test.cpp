@@ -369,13 +369,18 @@ TEST_F(FileTypes, UpdateKeepsEachLaunchersTemplateAndRegistrations) {
   ASSERT_TRUE(inUse);
   ProcessResult first = RunProcess(updater, {"update", O});
   inUse.Reset();
-  EXPECT_EQ(first.exitCode, 1) << first.out << first.err;
+  // This build's launchers are the last release's where nothing in them changed since (the
+  // 32-bit build): then each is up to date, and none needs writing.
   const bool same = ReadBytes(Utf8(built) + "opener.exe") == ReadBytes(Utf8(last) + "opener.exe");
   const std::string plain = same ? "up to date: " : "updated: ", kept = same ? ")\n" : "), its template kept\n";
   const std::vector<std::string> lines = Lines(first.out);
+  EXPECT_EQ(first.exitCode, same ? 0 : 1) << first.out << first.err;
   ASSERT_EQ(lines.size(), 3u) << first.out;
   EXPECT_EQ(lines[0] + "\n", plain + O + "notes.exe (opener" + kept);
-  EXPECT_EQ(lines[1].rfind("left as it was: " + O + "opener-wait.exe: ", 0), 0u) << lines[1];
+  EXPECT_EQ(
+      lines[1].rfind(same ? "up to date: " + O + "opener-wait.exe" : "left as it was: " + O + "opener-wait.exe: ", 0),
+      0u)
+      << lines[1];
   EXPECT_EQ(lines[2] + "\n", plain + O + "opener.exe (opener" + kept);
 
   ProcessResult second = RunProcess(updater, {"update", O});
