@@ -156,13 +156,14 @@ std::string RowError(const ChangeRecord& record, std::string& slot) {
       every.types.push_back(type);
   }
   const std::vector<Write> writes = RecordedValues(every, record.progId, {});
-  for (const auto& [row, change] : record.changes) {
+  for (const auto& entry : record.changes) {
+    const Change& change = entry.second;
     const bool written = std::any_of(writes.begin(), writes.end(), [&](const Write& write) {
       return change.createdKey ? IsKeyUnder(write.key, change.key)
                                : SameRegistryName(write.key, change.key) && SameRegistryName(write.name, change.name);
     });
     if (written) continue;
-    slot = row;
+    slot = entry.first;
     return "names " + (change.createdKey ? "the key " + change.key : ValueName(change.key, change.name)) +
            ", where register never writes";
   }
