@@ -76,6 +76,21 @@ class FileTypes : public Launcher {
     return taken;
   }
 
+  // A new document named `name` in the test folder, opened as a double-click opens it:
+  // what the recorder got, which is "5\t" and its command line when a launcher pointed at
+  // it opened the document.
+  std::vector<std::string> OpenNewDocument(const std::wstring& name) {
+    const std::wstring document = TestDir() + name;
+    WriteBytes(Utf8(document), "text\r\n");
+    SHELLEXECUTEINFOW open{};
+    open.lpFile = document.c_str();
+    EXPECT_TRUE(ShellRun(open));
+    return Records();
+  }
+  static std::vector<std::string> Recorded(const std::wstring& name) {
+    return {"5\t\"" + Utf8(TestDir()) + "recorder.exe\" \"" + Utf8(TestDir() + name) + "\""};
+  }
+
   // Runs the verb `verb` of a named class (lpClass) or of an opened class key on `file`, as
   // the shell runs a menu's entry, and returns the arguments the recorder got.
   std::vector<std::string> RunVerb(const wchar_t* classKey, HKEY root, const std::wstring& verb,
@@ -125,13 +140,7 @@ TEST_F(FileTypes, ForEveryoneOpenThroughTheLauncherAndComeBack) {
             once)
       << "registering again changed the registry";
 
-  const std::wstring document = TestDir() + L"typed document.oqr";
-  WriteBytes(Utf8(document), "text\r\n");
-  SHELLEXECUTEINFOW open{};
-  open.lpFile = document.c_str();
-  ASSERT_TRUE(ShellRun(open));
-  EXPECT_EQ(Records(),
-            std::vector<std::string>{"5\t\"" + Utf8(TestDir()) + "recorder.exe\" \"" + Utf8(document) + "\""});
+  EXPECT_EQ(OpenNewDocument(L"typed document.oqr"), Recorded(L"typed document.oqr"));
 
   ProcessResult check = Tool({"check", ".oqr"});
   EXPECT_EQ(check.exitCode, 0) << check.out;
@@ -397,13 +406,7 @@ TEST_F(FileTypes, UpdateKeepsEachLaunchersTemplateAndRegistrations) {
     EXPECT_EQ(now.size(), fresh.size()) << Utf8(name);
   }
 
-  const std::wstring document = TestDir() + L"updated d\u00e9j\u00e0.oqy";
-  WriteBytes(Utf8(document), "text\r\n");
-  SHELLEXECUTEINFOW open{};
-  open.lpFile = document.c_str();
-  ASSERT_TRUE(ShellRun(open));
-  EXPECT_EQ(Records(),
-            std::vector<std::string>{"5\t\"" + Utf8(TestDir()) + "recorder.exe\" \"" + Utf8(document) + "\""});
+  EXPECT_EQ(OpenNewDocument(L"updated d\u00e9j\u00e0.oqy"), Recorded(L"updated d\u00e9j\u00e0.oqy"));
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\opener.oqy");
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\.oqy");
 }
