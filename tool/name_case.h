@@ -12,11 +12,13 @@
 // The system's answer, for names that hold more than ASCII.
 bool SameNameBySystem(std::string_view a, std::string_view b);
 
+// Whether `text` is ASCII throughout: such names need no system to compare them.
+inline bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 inline bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-  const auto ascii = [](std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  };
-  if (!ascii(a) || !ascii(b)) return SameNameBySystem(a, b);
+  if (!IsAscii(a) || !IsAscii(b)) return SameNameBySystem(a, b);
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }

@@ -15,9 +15,7 @@ std::string WithoutExe(std::string_view name) {
 }
 
 bool SamePath(std::string_view a, std::string_view b) {
-  const bool ascii = std::all_of(a.begin(), a.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }) &&
-                     std::all_of(b.begin(), b.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (ascii)
+  if (IsAscii(a) && IsAscii(b))
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
              return FoldedPathCharacter(x) == FoldedPathCharacter(y);
            });

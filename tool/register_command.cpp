@@ -4,6 +4,7 @@
 #include <string>
 
 #include "command.h"
+#include "command_line.h"
 #include "console.h"
 #include "file_identity.h"
 #include "paths.h"
@@ -132,7 +133,10 @@ int Unregister(const Options& options) {
   // Registered in the other root too: say so, with the command for it.
   if (const std::string there = RegisteredWhere(*OpenClasses(!options.allUsers), launcher); !there.empty())
     out += "note: it is also registered " + std::string(options.allUsers ? "for you alone" : "for all users") + " (" +
-           Printable(there) + "); to unregister that too: \"" + Printable(OwnProgramPath()) + "\" unregister \"" +
-           Printable(launcher) + "\"" + (options.allUsers ? "" : " --all-users") + "\n";
+           Printable(there) + "); to unregister that too: " +
+           Printable(CommandLineOf(
+               options.allUsers ? std::vector<std::string>{OwnProgramPath(), "unregister", launcher}
+                                : std::vector<std::string>{OwnProgramPath(), "unregister", launcher, "--all-users"})) +
+           "\n";
   return Print(out, "what was removed");
 }
